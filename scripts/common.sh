@@ -1,0 +1,42 @@
+# Shared by the set-up commands: packages, configuration, build and the Wine prefix.
+
+repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build_dir=${DIGESTRY_BUILD_DIR:-$repo_root/build}
+required_packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth googletest)
+
+export WINEPREFIX=$build_dir/wineprefix
+export WINEDEBUG=${WINEDEBUG:--all}
+# The prefix needs neither Mono nor Gecko; without this wineboot offers to download them.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+
+install_missing_packages() {
+    local missing=()
+    local package
+    for package in "${required_packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed' || missing+=("$package")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        echo "Installing: ${missing[*]}"
+        apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    fi
+}
+
+build_all() {
+    cmake -S "$repo_root" -B "$build_dir" \
+        -DCMAKE_TOOLCHAIN_FILE="$repo_root/cmake/mingw-w64-x86_64.cmake" >/dev/null
+    cmake --build "$build_dir" --parallel "$(nproc)"
+}
+
+# A private prefix inside the build folder, created once; its wineserver stays up for the whole run
+# so that each test executable does not pay for a server start.
+start_wine() {
+    mkdir -p "$WINEPREFIX"
+    wineserver -p
+    trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+    if [ ! -f "$WINEPREFIX/.prefix-ready" ]; then
+        echo "Creating the Wine prefix $WINEPREFIX"
+        wineboot --init >/dev/null 2>&1
+        touch "$WINEPREFIX/.prefix-ready"
+    fi
+}

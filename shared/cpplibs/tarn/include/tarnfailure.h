@@ -1,0 +1,16 @@
+#pragma once
+
+#include <windows.h>
+
+#include "tarnexception.h"
+#include "tarntrace.h"
+
+// A failed Windows call: traces the message at ERROR with the Win32 error as argument 0, then throws
+// SystemException with HRESULT_FROM_WIN32 of it. Needs TraceSource in scope, like TARN_TRACE.
+#define TARN_THROW_WIN32(function, message, error)                                               \
+    do                                                                                          \
+    {                                                                                           \
+        const DWORD tarnFailedCallError = (error);                                              \
+        TARN_TRACE(::Tarn::TraceLevel::Error, (function), (message), tarnFailedCallError);      \
+        throw ::Tarn::SystemException(::Tarn::HResultFromWin32(tarnFailedCallError));           \
+    } while (false)
