@@ -32,7 +32,7 @@ build_all() {
 # so that each test executable does not pay for a server start.
 start_wine() {
     mkdir -p "$WINEPREFIX"
-    wineserver -p
+    wineserver -p 2>/dev/null || true  # already running for this prefix is fine
     trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
     if [ ! -f "$WINEPREFIX/.prefix-ready" ]; then
         echo "Creating the Wine prefix $WINEPREFIX"

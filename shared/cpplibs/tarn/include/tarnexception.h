@@ -8,11 +8,12 @@ namespace Tarn
 {
     // The one failure mechanism of the library: every failure is thrown by value as one of these
     // classes and caught by reference as Exception. An exception carries only its HRESULT; the text
-    // is produced on demand by GetDescription.
+    // is produced on demand by GetDescription. The constructors are constexpr so that a static
+    // instance (the preallocated MemoryException) is ready before any dynamic initialisation.
     class Exception
     {
     public:
-        explicit Exception(HRESULT errorCode) noexcept : m_errorCode(errorCode) {}
+        constexpr explicit Exception(HRESULT errorCode) noexcept : m_errorCode(errorCode) {}
         Exception(const Exception& other) noexcept = default;
         Exception& operator=(const Exception&) = delete;
         virtual ~Exception() = default;
@@ -30,21 +31,21 @@ namespace Tarn
     class SystemException : public Exception
     {
     public:
-        explicit SystemException(HRESULT errorCode) noexcept : Exception(errorCode) {}
+        constexpr explicit SystemException(HRESULT errorCode) noexcept : Exception(errorCode) {}
     };
 
     // Memory could not be allocated (E_OUTOFMEMORY).
     class MemoryException : public SystemException
     {
     public:
-        MemoryException() noexcept : SystemException(E_OUTOFMEMORY) {}
+        constexpr MemoryException() noexcept : SystemException(E_OUTOFMEMORY) {}
     };
 
     // An argument is null, empty, out of range or otherwise unacceptable (E_INVALIDARG).
     class ArgumentException : public Exception
     {
     public:
-        ArgumentException() noexcept : Exception(E_INVALIDARG) {}
+        constexpr ArgumentException() noexcept : Exception(E_INVALIDARG) {}
     };
 
     // The object is not in a state that allows the call.
@@ -52,14 +53,14 @@ namespace Tarn
     {
     public:
         static constexpr HRESULT Code = static_cast<HRESULT>(0x80004021);
-        InvalidOperationException() noexcept : Exception(Code) {}
+        constexpr InvalidOperationException() noexcept : Exception(Code) {}
     };
 
     // The operation is not provided by this object (E_NOTIMPL).
     class NotImplementedException : public Exception
     {
     public:
-        NotImplementedException() noexcept : Exception(E_NOTIMPL) {}
+        constexpr NotImplementedException() noexcept : Exception(E_NOTIMPL) {}
     };
 
     // A key already present was added to a map.
@@ -67,7 +68,7 @@ namespace Tarn
     {
     public:
         static constexpr HRESULT Code = static_cast<HRESULT>(0xA0010007);
-        DuplicateKeyException() noexcept : Exception(Code) {}
+        constexpr DuplicateKeyException() noexcept : Exception(Code) {}
     };
 
     // A format string or a value could not be formatted.
@@ -75,7 +76,7 @@ namespace Tarn
     {
     public:
         static constexpr HRESULT Code = static_cast<HRESULT>(0xA0010001);
-        FormatException() noexcept : Exception(Code) {}
+        constexpr FormatException() noexcept : Exception(Code) {}
     };
 
     // A text could not be parsed.
@@ -83,7 +84,7 @@ namespace Tarn
     {
     public:
         static constexpr HRESULT Code = static_cast<HRESULT>(0xA0010000);
-        ParseException() noexcept : Exception(Code) {}
+        constexpr ParseException() noexcept : Exception(Code) {}
     };
 
     // HRESULT_FROM_WIN32: a value of 0 or less is taken unchanged, any other becomes its low

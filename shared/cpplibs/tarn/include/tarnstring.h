@@ -88,7 +88,8 @@ namespace Tarn
         // Guarantees a buffer of this string's own with at least this capacity (copy on write).
         void Reserve(UINT32 capacity);
         void Append(const String& text);
-        // Appends at most maximumCount units of the text; a null text throws ArgumentException.
+        // Appends at most maximumCount units of the text; a null text throws ArgumentException. The text
+        // may lie in this string's own buffer (a string appended to itself).
         void Append(PCWSTR text, UINT32 maximumCount = 0x7FFFFFFF);
         void Append(WCHAR character);
         void Append(WCHAR character, UINT32 count);

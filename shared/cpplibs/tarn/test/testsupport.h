@@ -5,29 +5,66 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "tarnmoduleimpl.h"
 
 namespace TarnTest
 {
     // Listens to OutputDebugString output exactly as a debug-output viewer does (the DBWIN_BUFFER
     // protocol), so tests see the lines as a developer would. Lines arrive as ANSI text. Only one
-    // listener may exist at a time; lines written before construction are not seen.
+    // listener may exist at a time; lines written before construction are not seen. Only lines of
+    // this process are kept.
     class DebugOutputListener
     {
     public:
+        // Throws std::runtime_error when the protocol's objects cannot be created or another
+        // listener already owns them.
         DebugOutputListener();
         ~DebugOutputListener();
         DebugOutputListener(const DebugOutputListener&) = delete;
         DebugOutputListener& operator=(const DebugOutputListener&) = delete;
 
-        // Every line received so far, as written (terminators included).
+        // Every line received so far, as written (terminators included). Lines written before the
+        // call, by any thread of the process, have been received when it returns.
         std::vector<std::string> GetLines();
         // Lines received so far that contain the text.
         std::vector<std::string> GetLinesContaining(const std::string& text);
         void Clear();
+
+    private:
+        struct HandleCloser
+        {
+            void operator()(HANDLE handle) const { ::CloseHandle(handle); }
+        };
+        struct ViewUnmapper
+        {
+            void operator()(const void* view) const { ::UnmapViewOfFile(view); }
+        };
+        using Handle = std::unique_ptr<void, HandleCloser>;
+
+        void Read();
+        void WaitForPendingLines();
+
+        Handle m_bufferReady;
+        Handle m_dataReady;
+        Handle m_stop;
+        Handle m_mapping;
+        std::unique_ptr<const void, ViewUnmapper> m_view;
+        std::mutex m_lock;
+        std::condition_variable m_markerArrived;
+        std::vector<std::string> m_lines;
+        unsigned m_markersSent;
+        unsigned m_markersSeen;
+        std::thread m_reader;
     };
 
     // Bytes in use on every heap of the process (busy blocks), for leak checks.
@@ -39,4 +76,25 @@ namespace TarnTest
 
     // The module handle of the test executable, which carries the test string table.
     HINSTANCE GetTestInstance();
+
+    // The process's module object over the test executable, built during static initialisation.
+    // Its out-of-memory hook counts its calls and asks the allocator to retry as often as a test
+    // allows (never, by default).
+    class TestModule : public Tarn::ModuleImpl
+    {
+    public:
+        TestModule() noexcept;
+
+        bool OnOutOfMemory() override;
+
+        // The next `retries` calls of the hook answer true, later ones false; resets the count.
+        void AllowOutOfMemoryRetries(int retries) noexcept;
+        int GetOutOfMemoryCalls() const noexcept;
+
+    private:
+        std::atomic<int> m_retriesLeft;
+        std::atomic<int> m_outOfMemoryCalls;
+    };
+
+    TestModule& GetTestModule();
 }

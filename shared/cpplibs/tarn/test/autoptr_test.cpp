@@ -1,0 +1,216 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "tarnautoptr.h"
+#include "tarnreferencecounted.h"
+#include "testsupport.h"
+
+namespace
+{
+    class Tracked
+    {
+    public:
+        explicit Tracked(int& destructions) : m_destructions(destructions) {}
+        virtual ~Tracked() { ++m_destructions; }
+
+    private:
+        int& m_destructions;
+    };
+
+    class ThrowingOnDestruction
+    {
+    public:
+        ~ThrowingOnDestruction() noexcept(false) { throw Tarn::InvalidOperationException(); }
+    };
+
+    class Counted : public Tarn::ReferenceCountedObject
+    {
+    public:
+        explicit Counted(std::atomic<int>& destructions, LONG initialCount = 1)
+            : Tarn::ReferenceCountedObject(initialCount), m_destructions(destructions)
+        {
+        }
+
+    protected:
+        ~Counted() override { ++m_destructions; }
+
+    private:
+        std::atomic<int>& m_destructions;
+    };
+
+    void CreateTracked(Tracked** result, int& destructions)
+    {
+        *result = new Tracked(destructions);
+    }
+}
+
+class AutoPtrTest : public ::testing::Test
+{
+protected:
+    int m_destructions = 0;
+};
+
+TEST_F(AutoPtrTest, DeletesTheObjectWhenTheScopeEndsAlsoByAnException)
+{
+    {
+        Tarn::AutoPtr<Tracked> pointer(new Tracked(m_destructions));
+        EXPECT_EQ(m_destructions, 0);
+    }
+    EXPECT_EQ(m_destructions, 1);
+
+    EXPECT_THROW(
+        {
+            Tarn::AutoPtr<Tracked> pointer(new Tracked(m_destructions));
+            throw Tarn::ArgumentException();
+        },
+        Tarn::ArgumentException);
+    EXPECT_EQ(m_destructions, 2);
+}
+
+TEST_F(AutoPtrTest, AssigningAnotherObjectDeletesTheFormerOne)
+{
+    Tracked* first = new Tracked(m_destructions);
+    Tarn::AutoPtr<Tracked> pointer(first);
+    pointer = first;
+    EXPECT_EQ(m_destructions, 0);
+    Tracked* second = new Tracked(m_destructions);
+    pointer = second;
+    EXPECT_EQ(m_destructions, 1);
+    EXPECT_EQ(pointer.Get(), second);
+    pointer = nullptr;
+    EXPECT_EQ(m_destructions, 2);
+    EXPECT_TRUE(pointer.IsNull());
+}
+
+TEST_F(AutoPtrTest, DetachGivesUpOwnershipAndLeavesNull)
+{
+    Tracked* object = new Tracked(m_destructions);
+    {
+        Tarn::AutoPtr<Tracked> pointer(object);
+        EXPECT_EQ(pointer.Detach(), object);
+        EXPECT_EQ(pointer.Get(), nullptr);
+    }
+    EXPECT_EQ(m_destructions, 0);
+    delete object;
+}
+
+TEST_F(AutoPtrTest, OutParameterStoredThroughGetAddressIsOwned)
+{
+    {
+        Tarn::AutoPtr<Tracked> pointer;
+        CreateTracked(pointer.GetAddress(), m_destructions);
+        EXPECT_FALSE(pointer.IsNull());
+    }
+    EXPECT_EQ(m_destructions, 1);
+}
+
+TEST_F(AutoPtrTest, ExceptionFromTheObjectsDestructorIsStoppedAndTraced)
+{
+    Tarn::SetTraceLevel(Tarn::TraceLevel::Error);
+    TarnTest::DebugOutputListener listener;
+    {
+        Tarn::AutoPtr<ThrowingOnDestruction> pointer(new ThrowingOnDestruction());
+    }
+    Tarn::SetTraceLevel(Tarn::TraceLevel::Warning);
+
+    const std::vector<std::string> lines = listener.GetLinesContaining(" ERROR tarnautoptr(");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("(): Exception caught. Error code: 0x80004021, Description: "), std::string::npos) << lines[0];
+}
+
+class AutoArrayPtrTest : public ::testing::Test
+{
+};
+
+TEST_F(AutoArrayPtrTest, DestroysEveryElementOfTheArray)
+{
+    static int destructions;
+    struct Element
+    {
+        int value = 7;
+        ~Element() { ++destructions; }
+    };
+    destructions = 0;
+    {
+        Tarn::AutoArrayPtr<Element> elements(new Element[5]);
+        EXPECT_EQ(elements[4].value, 7);
+    }
+    EXPECT_EQ(destructions, 5);
+}
+
+class AutoRefCountPtrTest : public ::testing::Test
+{
+protected:
+    std::atomic<int> m_destructions{0};
+};
+
+TEST_F(AutoRefCountPtrTest, TakesOverTheCallersReferenceAndReleasesItOnce)
+{
+    Counted* object = new Counted(m_destructions);
+    object->AddRef();
+    {
+        Tarn::AutoRefCountPtr<Counted> pointer(object);
+        EXPECT_EQ(object->GetReferenceCount(), 2);
+    }
+    EXPECT_EQ(object->GetReferenceCount(), 1);
+    EXPECT_EQ(m_destructions, 0);
+    {
+        Tarn::AutoRefCountPtr<Counted> pointer(object);
+    }
+    EXPECT_EQ(m_destructions, 1);
+}
+
+TEST_F(AutoRefCountPtrTest, DetachHandsTheReferenceBack)
+{
+    Counted* object;
+    {
+        Tarn::AutoRefCountPtr<Counted> pointer(new Counted(m_destructions));
+        object = pointer.Detach();
+    }
+    EXPECT_EQ(object->GetReferenceCount(), 1);
+    EXPECT_EQ(object->Release(), 0);
+    EXPECT_EQ(m_destructions, 1);
+}
+
+class ReferenceCountedObjectTest : public ::testing::Test
+{
+protected:
+    std::atomic<int> m_destructions{0};
+};
+
+TEST_F(ReferenceCountedObjectTest, CountsFromTheInitialValueAndReturnsEachNewCount)
+{
+    Counted* object = new Counted(m_destructions, 2);
+    EXPECT_EQ(object->GetReferenceCount(), 2);
+    EXPECT_EQ(object->AddRef(), 3);
+    EXPECT_EQ(object->Release(), 2);
+    EXPECT_EQ(object->Release(), 1);
+    EXPECT_EQ(m_destructions, 0);
+    EXPECT_EQ(object->Release(), 0);
+    EXPECT_EQ(m_destructions, 1);
+}
+
+TEST_F(ReferenceCountedObjectTest, LastReleaseDeletesExactlyOnceWhenThreadsRace)
+{
+    const int objectCount = 2000;
+    std::vector<Counted*> objects;
+    for (int index = 0; index < objectCount; ++index)
+    {
+        objects.push_back(new Counted(m_destructions, 2));
+    }
+    auto releaseAll = [&objects] {
+        for (Counted* object : objects)
+        {
+            object->Release();
+        }
+    };
+    std::thread first(releaseAll);
+    std::thread second(releaseAll);
+    first.join();
+    second.join();
+    EXPECT_EQ(m_destructions, objectCount);
+}

@@ -1,0 +1,398 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <limits>
+#include <string>
+
+#include "tarnexception.h"
+#include "tarnformatter.h"
+#include "tarnlocale.h"
+#include "tarnstring.h"
+#include "tarntrace.h"
+#include "testsupport.h"
+
+namespace
+{
+    using Tarn::FormatException;
+    using Tarn::Formatter;
+    using Tarn::Locale;
+    using Tarn::String;
+
+    // Not a locale Windows knows, so every locale query for it fails.
+    const Locale UnknownLocale(0x12345);
+
+    std::wstring Text(const String& text)
+    {
+        return text.IsNull() ? std::wstring() : std::wstring(text.GetBuffer(), text.GetLength());
+    }
+
+    std::wstring Format(PCWSTR format, const Tarn::FormatProxy& argument)
+    {
+        return Text(Formatter::Format(String(format, true), argument, Locale::Invariant));
+    }
+
+    template <typename Action>
+    HRESULT ThrownCode(Action action)
+    {
+        try
+        {
+            action();
+        }
+        catch (const Tarn::Exception& exception)
+        {
+            return exception.GetErrorCode();
+        }
+        return S_OK;
+    }
+
+    HRESULT FormatFailure(PCWSTR format, const Tarn::FormatProxy& argument, const Locale& locale = Locale::Invariant)
+    {
+        return ThrownCode([&] { Formatter::Format(String(format, true), argument, locale); });
+    }
+
+    // Remembers what it was asked and answers with a fixed text.
+    class RecordingFormattable : public Tarn::IFormattable
+    {
+    public:
+        String FormatObject(const String& format, const Locale& locale) const override
+        {
+            formatWasNull = format.IsNull();
+            receivedFormat = Text(format);
+            receivedLocale = locale.GetIdentifier();
+            return String(L"object", true);
+        }
+
+        mutable bool formatWasNull = false;
+        mutable std::wstring receivedFormat;
+        mutable LCID receivedLocale = 0;
+    };
+
+    // The error code a failure trace line reports, as the hexadecimal text after "0x".
+    DWORD ReportedError(const std::string& line, const std::string& message)
+    {
+        const size_t start = line.find(message);
+        return start == std::string::npos ? 0 : std::strtoul(line.c_str() + start + message.size(), nullptr, 16);
+    }
+}
+
+class FormatterTest : public testing::Test
+{
+protected:
+    // Failure lines are written at ERROR; the module starts at WARNING and is left there.
+    void SetUp() override { Tarn::SetTraceLevel(Tarn::TraceLevel::Error); }
+    void TearDown() override { Tarn::SetTraceLevel(Tarn::TraceLevel::Warning); }
+
+    // Expects exactly one failure line from the function and returns it.
+    static std::string SingleFailureLine(TarnTest::DebugOutputListener& listener, const std::string& function,
+                                         const std::string& message)
+    {
+        const auto lines = listener.GetLinesContaining(" " + function + "(): " + message);
+        EXPECT_EQ(1u, lines.size());
+        if (lines.empty())
+        {
+            return std::string();
+        }
+        EXPECT_NE(std::string::npos, lines[0].find(" ERROR src\\tarnformatter("));
+        return lines[0];
+    }
+};
+
+TEST_F(FormatterTest, FormatsTheHexadecimalItemsOfTheSystemMessages)
+{
+    const INT32 accessDenied = -2147024891;
+    const UINT32 five = 5;
+    const UINT32 twentySix = 26;
+    const BYTE byte = 171;
+    EXPECT_EQ(L"0x80070005", Format(L"0x{0:X8}", accessDenied));
+    EXPECT_EQ(L"0x5", Format(L"0x{0:X}", five));
+    EXPECT_EQ(L"001A", Format(L"{0:X4}", twentySix));
+    EXPECT_EQ(L"ab", Format(L"{0:x2}", byte));
+    EXPECT_EQ(L"AB", Format(L"{0:X2}", byte));
+}
+
+TEST_F(FormatterTest, HexadecimalPrintsNarrowSignedValuesAt32BitsAndOthersAtTheirWidth)
+{
+    const signed char minusOne8 = -1;
+    const short minusOne16 = -1;
+    const int minusOne32 = -1;
+    const long long minusOne64 = -1;
+    const unsigned long long large = 0x123456789ABCDEFull;
+    const unsigned short word = 0xBEEF;
+    EXPECT_EQ(L"FFFFFFFF", Format(L"{0:X}", minusOne8));
+    EXPECT_EQ(L"FFFFFFFF", Format(L"{0:X}", minusOne16));
+    EXPECT_EQ(L"ffffffff", Format(L"{0:x}", minusOne32));
+    EXPECT_EQ(L"FFFFFFFFFFFFFFFF", Format(L"{0:X}", minusOne64));
+    EXPECT_EQ(L"123456789ABCDEF", Format(L"{0:X}", large));
+    EXPECT_EQ(L"0000BEEF", Format(L"{0:X8}", word));
+}
+
+TEST_F(FormatterTest, DecimalWidensEveryIntegerKindAndPadsWithZerosBeforeTheSign)
+{
+    const UINT32 six = 6;
+    const UINT32 oneTwoThree = 123;
+    const INT32 minusSeven = -7;
+    const INT32 minusTwelve = -12;
+    EXPECT_EQ(L"06", Format(L"{0:D2}", six));
+    EXPECT_EQ(L"123", Format(L"{0:D2}", oneTwoThree));
+    EXPECT_EQ(L"-7", Format(L"{0}", minusSeven));
+    EXPECT_EQ(L"0-12", Format(L"{0:D4}", minusTwelve));
+    EXPECT_EQ(L"-12", Format(L"{0:d3}", minusTwelve));
+
+    const unsigned char uint8 = 255;
+    const signed char int8 = -128;
+    const unsigned short uint16 = 65535;
+    const short int16 = -32768;
+    const unsigned long uint32 = 4294967295ul;
+    const long int32 = std::numeric_limits<long>::min();
+    const unsigned long long uint64 = std::numeric_limits<unsigned long long>::max();
+    const long long int64 = std::numeric_limits<long long>::min();
+    EXPECT_EQ(L"255 -128 65535 -32768 4294967295 -2147483648 18446744073709551615",
+              Text(Formatter::Format(String(L"{0} {1} {2} {3} {4} {5} {6}", true), uint8, int8, uint16, int16, uint32,
+                                     int32, uint64, Locale::Invariant)));
+    EXPECT_EQ(L"-9223372036854775808", Format(L"{0}", int64));
+}
+
+TEST_F(FormatterTest, StringArgumentsGiveTheirTextAndNullGivesEmptyText)
+{
+    EXPECT_EQ(L"[text]", Format(L"[{0}]", String(L"text", true)));
+    EXPECT_EQ(L"[]", Format(L"[{0}]", String()));
+    EXPECT_EQ(L"{text}", Format(L"{{{0}}}", String(L"text", true)));
+}
+
+TEST_F(FormatterTest, DoubledBracesAreLiteralAndASingleClosingBraceWaitsForItsPair)
+{
+    const int unused = 0;
+    EXPECT_EQ(L"}", Format(L"}}", unused));
+    EXPECT_EQ(L"{", Format(L"{{", unused));
+    EXPECT_EQ(L"ab}c", Format(L"a}b}c", unused));
+    EXPECT_EQ(L"plain text {x}", Format(L"plain text {{x}}", unused));
+    // An item that closes drops the held-back brace.
+    EXPECT_EQ(L"a0b", Format(L"a}{0}b", unused));
+    // A "{" inside an item is written and the abandoned item's text is dropped.
+    EXPECT_EQ(L"{0", Format(L"{ab{{0}", unused));
+}
+
+TEST_F(FormatterTest, NullOrEmptyFormatGivesAnEmptyNonNullString)
+{
+    const int unused = 0;
+    const String fromEmpty = Formatter::Format(String(L"", true), unused, Locale::Invariant);
+    const String fromNull = Formatter::Format(String(), unused, Locale::Invariant);
+    EXPECT_TRUE(fromEmpty.IsEmpty());
+    EXPECT_TRUE(fromNull.IsEmpty());
+}
+
+TEST_F(FormatterTest, MalformedFormatStringsThrowFormatException)
+{
+    const int value = 1;
+    const double floating = 1.5;
+    for (PCWSTR format : { L"a}b", L"{0", L"{}", L"{1}", L"{x}", L"{0,abc}", L"{0:X123}", L"{0:Q}", L"{0:Xab}",
+                           L"{0,--5}", L"{0:X,5}" })
+    {
+        EXPECT_EQ(FormatException::Code, FormatFailure(format, value)) << format;
+    }
+    EXPECT_EQ(FormatException::Code, FormatFailure(L"{0:D}", floating));
+    EXPECT_EQ(FormatException::Code, FormatFailure(L"{0:X}", floating));
+    EXPECT_EQ(FormatException::Code, FormatFailure(L"{0}", Tarn::FormatProxy()));
+}
+
+TEST_F(FormatterTest, NumbersOfTheWrongFormInAnItemThrowParseException)
+{
+    const int value = 1;
+    for (PCWSTR format : { L"{0.5}", L"{-0}", L"{0,1.5}", L"{0:D-1}", L"{0,+5}", L"{0,2147483648}" })
+    {
+        EXPECT_EQ(Tarn::ParseException::Code, FormatFailure(format, value)) << format;
+    }
+}
+
+TEST_F(FormatterTest, EmptyItemPartsThrowArgumentException)
+{
+    const int value = 1;
+    for (PCWSTR format : { L"{:X}", L"{0:}", L"{0,}", L"{,5}", L"{0,5:}" })
+    {
+        EXPECT_EQ(E_INVALIDARG, FormatFailure(format, value)) << format;
+    }
+}
+
+TEST_F(FormatterTest, UnsupportedStandardSpecifiersThrowNotImplementedException)
+{
+    const int value = 1;
+    for (PCWSTR format : { L"{0:C}", L"{0:c}", L"{0:E}", L"{0:e2}", L"{0:G}", L"{0:g}", L"{0:P}", L"{0:p}", L"{0:R}",
+                           L"{0:r}" })
+    {
+        EXPECT_EQ(E_NOTIMPL, FormatFailure(format, value)) << format;
+    }
+}
+
+TEST_F(FormatterTest, AlignmentPadsWithSpacesOnTheLeftWhenPositiveAndOnTheRightWhenNegative)
+{
+    const int fortyTwo = 42;
+    const UINT32 twentySix = 26;
+    EXPECT_EQ(L"   42", Format(L"{0,5}", fortyTwo));
+    EXPECT_EQ(L"42   |", Format(L"{0,-5}|", fortyTwo));
+    EXPECT_EQ(L"42", Format(L"{0,1}", fortyTwo));
+    EXPECT_EQ(L"42", Format(L"{0,-2}", fortyTwo));
+    EXPECT_EQ(L"  001A", Format(L"{0,6:X4}", twentySix));
+    EXPECT_EQ(L"ab  |", Format(L"{0,-4}|", String(L"ab", true)));
+}
+
+TEST_F(FormatterTest, FormattableObjectsReceiveTheFormatPartAndTheLocale)
+{
+    RecordingFormattable object;
+    EXPECT_EQ(L"<object>", Text(Formatter::Format(String(L"<{0}>", true), object, Locale::UserDefault)));
+    EXPECT_TRUE(object.formatWasNull);
+    EXPECT_EQ(static_cast<LCID>(LOCALE_USER_DEFAULT), object.receivedLocale);
+
+    EXPECT_EQ(L"  object", Format(L"{0,8:anything at all}", object));
+    EXPECT_EQ(L"anything at all", object.receivedFormat);
+}
+
+TEST_F(FormatterTest, AnExceptionFromFormatObjectPassesThroughUnchanged)
+{
+    EXPECT_EQ(FormatException::Code, FormatFailure(L"{0:X}", String(L"text", true)));
+}
+
+TEST_F(FormatterTest, PointersBooleansAndCharactersIgnoreTheFormatPart)
+{
+    const void* pointer = reinterpret_cast<const void*>(0x1234ABCDull);
+    EXPECT_EQ(L"000000001234ABCD", Format(L"{0}", pointer));
+    EXPECT_EQ(L"000000001234ABCD", Format(L"{0:Q}", pointer));
+    EXPECT_EQ(L"true false", Text(Formatter::Format(String(L"{0} {1:D2}", true), true, false, Locale::Invariant)));
+    EXPECT_EQ(L"[Z]", Format(L"[{0:X}]", L'Z'));
+}
+
+TEST_F(FormatterTest, ArgumentsAreSelectedByIndexInEveryOverload)
+{
+    const int a = 0, b = 1, c = 2, d = 3, e = 4, f = 5, g = 6;
+    const String reversed(L"{6}{5}{4}{3}{2}{1}{0}", true);
+    EXPECT_EQ(L"6543210", Text(Formatter::Format(reversed, a, b, c, d, e, f, g, Locale::Invariant)));
+    EXPECT_EQ(L"5-0", Text(Formatter::Format(String(L"{5}-{0}", true), a, b, c, d, e, f, Locale::Invariant)));
+    EXPECT_EQ(L"4", Text(Formatter::Format(String(L"{4}", true), a, b, c, d, e, Locale::Invariant)));
+    EXPECT_EQ(L"3", Text(Formatter::Format(String(L"{3}", true), a, b, c, d, Locale::Invariant)));
+    EXPECT_EQ(L"2", Text(Formatter::Format(String(L"{2}", true), a, b, c, Locale::Invariant)));
+    EXPECT_EQ(L"1", Text(Formatter::Format(String(L"{1}", true), a, b, Locale::Invariant)));
+    EXPECT_EQ(FormatException::Code,
+              ThrownCode([&] { Formatter::Format(String(L"{2}", true), a, b, Locale::Invariant); }));
+    EXPECT_EQ(E_INVALIDARG, ThrownCode([] { Formatter::Format(String(L"{0}", true), nullptr, 1, Locale::Invariant); }));
+}
+
+TEST_F(FormatterTest, StringFormatAssignsTheFormattedText)
+{
+    const UINT32 value = 255;
+    String result(L"old", true);
+    String::Format(result, String(L"0x{0:X4}", true), value, Locale::Invariant);
+    EXPECT_EQ(L"0x00FF", Text(result));
+}
+
+TEST_F(FormatterTest, NumberWithPrecisionGroupsByThreesUnderTheInvariantLocale)
+{
+    const UINT32 million = 1234567;
+    const INT32 negative = -1234567;
+    const double fraction = 1234.5;
+    const float single = 0.5f;
+    EXPECT_EQ(L"1,234,567.00", Format(L"{0:N2}", million));
+    EXPECT_EQ(L"-1,234,567.0", Format(L"{0:n1}", negative));
+    EXPECT_EQ(L"1,234.500", Format(L"{0:N3}", fraction));
+    EXPECT_EQ(L"0.50", Format(L"{0:N2}", single));
+}
+
+TEST_F(FormatterTest, NumberWithoutPrecisionUsesTheLocalesOwnSettings)
+{
+    // Only the digits and the decimals are fixed: the grouping is the platform's locale data.
+    const UINT32 million = 1234567;
+    const double fraction = 1234567.126;
+    std::wstring integerText = Format(L"{0:N}", million);
+    std::wstring floatingText = Format(L"{0}", fraction);
+    integerText.erase(std::remove(integerText.begin(), integerText.end(), L','), integerText.end());
+    floatingText.erase(std::remove(floatingText.begin(), floatingText.end(), L','), floatingText.end());
+    EXPECT_EQ(L"1234567.00", integerText);
+    EXPECT_EQ(L"1234567.13", floatingText);
+}
+
+TEST_F(FormatterTest, FixedPointNeverGroupsAndRoundsToThePrecision)
+{
+    const UINT32 million = 1234567;
+    const double fraction = 1234.5;
+    const double negative = -0.126;
+    const double half = 0.5;
+    const unsigned long long largest = std::numeric_limits<unsigned long long>::max();
+    EXPECT_EQ(L"1234567.00", Format(L"{0:F}", million));
+    EXPECT_EQ(L"1234.50", Format(L"{0:F2}", fraction));
+    EXPECT_EQ(L"-0.13", Format(L"{0:f2}", negative));
+    EXPECT_EQ(L"1", Format(L"{0:F0}", half));
+    EXPECT_EQ(L"0.5000000000", Format(L"{0:F10}", half));
+    EXPECT_EQ(L"18446744073709551615.0", Format(L"{0:F1}", largest));
+}
+
+TEST_F(FormatterTest, ANumberTooLongForItsTextFailsInsteadOfBeingCut)
+{
+    const double huge = 1e300;
+    EXPECT_EQ(FormatException::Code, FormatFailure(L"{0:F}", huge));
+    EXPECT_EQ(FormatException::Code, FormatFailure(L"{0:N2}", huge));
+}
+
+TEST_F(FormatterTest, FailedNumberFormattingIsTracedThenThrowsFormatException)
+{
+    const double notANumber = std::numeric_limits<double>::quiet_NaN();
+    TarnTest::DebugOutputListener listener;
+
+    EXPECT_EQ(FormatException::Code, FormatFailure(L"{0:F2}", notANumber));
+    SingleFailureLine(listener, "Tarn::Formatter::FormatNumeric_F", "GetNumberFormat() failed, GetLastError() returns 0x");
+
+    EXPECT_EQ(FormatException::Code, FormatFailure(L"{0:N2}", notANumber));
+    SingleFailureLine(listener, "Tarn::Formatter::FormatNumeric_N", "GetNumberFormat() failed, GetLastError() returns 0x");
+}
+
+TEST_F(FormatterTest, FailedLocaleQueriesAreTracedThenThrowSystemExceptionWithTheError)
+{
+    const double value = 1.5;
+    const std::string message = "GetLocaleInfo() failed, GetLastError() returns 0x";
+    TarnTest::DebugOutputListener listener;
+
+    const HRESULT fixedPoint = FormatFailure(L"{0:F2}", value, UnknownLocale);
+    const std::string fixedPointLine = SingleFailureLine(listener, "Tarn::Formatter::FormatNumeric_F", message);
+    EXPECT_EQ(Tarn::HResultFromWin32(ReportedError(fixedPointLine, message)), fixedPoint);
+    EXPECT_EQ(FACILITY_WIN32, HRESULT_FACILITY(fixedPoint));
+
+    const HRESULT number = FormatFailure(L"{0:N}", value, UnknownLocale);
+    const std::string numberLine = SingleFailureLine(listener, "Tarn::Formatter::FormatNumeric_N", message);
+    EXPECT_EQ(Tarn::HResultFromWin32(ReportedError(numberLine, message)), number);
+}
+
+TEST_F(FormatterTest, MalformedFormatsWriteNoTraceLine)
+{
+    const int value = 1;
+    TarnTest::DebugOutputListener listener;
+    FormatFailure(L"{1}", value);
+    FormatFailure(L"{0:Q}", value);
+    EXPECT_TRUE(listener.GetLinesContaining("src\\tarnformatter").empty());
+}
+
+TEST_F(FormatterTest, HexBytesGivesTwoDigitsPerByteInTheRequestedCase)
+{
+    const BYTE bytes[] = { 0, 15, 255 };
+    EXPECT_EQ(L"000fff", Text(Formatter::FormatHexBytes(bytes, 3, false)));
+    EXPECT_EQ(L"000FFF", Text(Formatter::FormatHexBytes(bytes, 3, true)));
+    EXPECT_EQ(E_INVALIDARG, ThrownCode([] { Formatter::FormatHexBytes(nullptr, 3, false); }));
+    EXPECT_EQ(E_INVALIDARG, ThrownCode([&] { Formatter::FormatHexBytes(bytes, 0, false); }));
+}
+
+TEST_F(FormatterTest, FormattingLeavesNoMemoryBehind)
+{
+    const BYTE digest[] = { 0xDE, 0xAD, 0xBE, 0xEF, 0x01, 0x23, 0x45, 0x67 };
+    const INT32 code = -2147024891;
+    const UINT32 thread = 0x1A2C;
+    const double fraction = 1234.5;
+    const String name(L"DIGESTRY", true);
+    const size_t growth = TarnTest::MeasureHeapGrowth(
+        [&] {
+            Formatter::Format(String(L"0x{0:X4} {1,-10} {2:N2} {3:F1} {{{4}}}", true), thread, name, fraction, fraction,
+                              code, Locale::Invariant);
+            Formatter::FormatHexBytes(digest, ARRAYSIZE(digest), false);
+            FormatFailure(L"{0:Q}", code);
+            FormatFailure(L"{0,}", code);
+            FormatFailure(L"{0:F2}", fraction, UnknownLocale);
+        },
+        2000);
+    EXPECT_LT(growth, 2000u);
+}

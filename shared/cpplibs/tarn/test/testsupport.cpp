@@ -1,0 +1,202 @@
+#include "testsupport.h"
+
+#include <chrono>
+#include <cstring>
+#include <stdexcept>
+
+namespace TarnTest
+{
+    namespace
+    {
+        const DWORD DebugBufferSize = 4096;
+        // Written by GetLines itself: when the reader sees it, every earlier line has been read,
+        // because writers hand the buffer over one line at a time.
+        const char MarkerPrefix[] = "TarnTest.DebugOutputListener.Marker ";
+
+        HANDLE CreateProtocolEvent(PCWSTR name)
+        {
+            HANDLE event = ::CreateEventW(nullptr, FALSE, FALSE, name);
+            if (event != nullptr && ::GetLastError() == ERROR_ALREADY_EXISTS)
+            {
+                ::CloseHandle(event);
+                throw std::runtime_error("another debug output listener is running");
+            }
+            if (event == nullptr)
+            {
+                throw std::runtime_error("CreateEventW failed for the debug output protocol");
+            }
+            return event;
+        }
+
+        TestModule TheTestModule;
+    }
+
+    DebugOutputListener::DebugOutputListener()
+        : m_bufferReady(CreateProtocolEvent(L"DBWIN_BUFFER_READY")),
+          m_dataReady(CreateProtocolEvent(L"DBWIN_DATA_READY")),
+          m_stop(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+          m_mapping(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, DebugBufferSize, L"DBWIN_BUFFER")),
+          m_view(m_mapping ? ::MapViewOfFile(m_mapping.get(), FILE_MAP_READ, 0, 0, 0) : nullptr),
+          m_markersSent(0),
+          m_markersSeen(0)
+    {
+        if (!m_stop || !m_view)
+        {
+            throw std::runtime_error("the debug output buffer could not be created");
+        }
+        m_reader = std::thread([this] { Read(); });
+    }
+
+    DebugOutputListener::~DebugOutputListener()
+    {
+        ::SetEvent(m_stop.get());
+        m_reader.join();
+    }
+
+    std::vector<std::string> DebugOutputListener::GetLines()
+    {
+        WaitForPendingLines();
+        std::lock_guard<std::mutex> guard(m_lock);
+        return m_lines;
+    }
+
+    std::vector<std::string> DebugOutputListener::GetLinesContaining(const std::string& text)
+    {
+        std::vector<std::string> matching;
+        for (const std::string& line : GetLines())
+        {
+            if (line.find(text) != std::string::npos)
+            {
+                matching.push_back(line);
+            }
+        }
+        return matching;
+    }
+
+    void DebugOutputListener::Clear()
+    {
+        WaitForPendingLines();
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_lines.clear();
+    }
+
+    void DebugOutputListener::WaitForPendingLines()
+    {
+        unsigned marker;
+        {
+            std::lock_guard<std::mutex> guard(m_lock);
+            marker = ++m_markersSent;
+        }
+        ::OutputDebugStringA((MarkerPrefix + std::to_string(marker)).c_str());
+        std::unique_lock<std::mutex> guard(m_lock);
+        m_markerArrived.wait_for(guard, std::chrono::seconds(10), [this, marker] { return m_markersSeen >= marker; });
+    }
+
+    void DebugOutputListener::Read()
+    {
+        const HANDLE events[] = {m_dataReady.get(), m_stop.get()};
+        const BYTE* view = static_cast<const BYTE*>(m_view.get());
+        for (;;)
+        {
+            ::SetEvent(m_bufferReady.get());
+            if (::WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0)
+            {
+                return;
+            }
+            DWORD processId;
+            std::memcpy(&processId, view, sizeof(processId));
+            if (processId != ::GetCurrentProcessId())
+            {
+                continue;
+            }
+            const char* text = reinterpret_cast<const char*>(view + sizeof(processId));
+            const std::string line(text, strnlen(text, DebugBufferSize - sizeof(processId)));
+
+            std::lock_guard<std::mutex> guard(m_lock);
+            if (line.compare(0, sizeof(MarkerPrefix) - 1, MarkerPrefix) == 0)
+            {
+                m_markersSeen = std::stoul(line.substr(sizeof(MarkerPrefix) - 1));
+                m_markerArrived.notify_all();
+            }
+            else
+            {
+                m_lines.push_back(line);
+            }
+        }
+    }
+
+    size_t GetHeapBytesInUse()
+    {
+        HANDLE heaps[256];
+        const DWORD heapCount = ::GetProcessHeaps(ARRAYSIZE(heaps), heaps);
+        if (heapCount == 0 || heapCount > ARRAYSIZE(heaps))
+        {
+            throw std::runtime_error("GetProcessHeaps failed");
+        }
+        size_t bytes = 0;
+        for (DWORD index = 0; index < heapCount; ++index)
+        {
+            const bool locked = ::HeapLock(heaps[index]) != FALSE;
+            PROCESS_HEAP_ENTRY entry = {};
+            while (::HeapWalk(heaps[index], &entry))
+            {
+                if ((entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0)
+                {
+                    bytes += entry.cbData;
+                }
+            }
+            if (locked)
+            {
+                ::HeapUnlock(heaps[index]);
+            }
+        }
+        return bytes;
+    }
+
+    size_t MeasureHeapGrowth(const std::function<void()>& workload, int iterations)
+    {
+        for (int iteration = 0; iteration < iterations; ++iteration)
+        {
+            workload();
+        }
+        const size_t before = GetHeapBytesInUse();
+        for (int iteration = 0; iteration < iterations; ++iteration)
+        {
+            workload();
+        }
+        const size_t after = GetHeapBytesInUse();
+        return after > before ? after - before : 0;
+    }
+
+    HINSTANCE GetTestInstance()
+    {
+        return ::GetModuleHandleW(nullptr);
+    }
+
+    TestModule::TestModule() noexcept
+        : Tarn::ModuleImpl(::GetModuleHandleW(nullptr)), m_retriesLeft(0), m_outOfMemoryCalls(0)
+    {
+    }
+
+    bool TestModule::OnOutOfMemory()
+    {
+        ++m_outOfMemoryCalls;
+        return m_retriesLeft.fetch_sub(1) > 0;
+    }
+
+    void TestModule::AllowOutOfMemoryRetries(int retries) noexcept
+    {
+        m_retriesLeft = retries;
+        m_outOfMemoryCalls = 0;
+    }
+
+    int TestModule::GetOutOfMemoryCalls() const noexcept
+    {
+        return m_outOfMemoryCalls;
+    }
+
+    TestModule& GetTestModule()
+    {
+        return TheTestModule;
+    }
+}
