@@ -32,41 +32,24 @@ namespace
         return bits == 64 ? MaximumUInt64 : (static_cast<UINT64>(1) << bits) - 1;
     }
 
-    void Store(UINT64 magnitude, bool negative, UINT32 bits, bool isSigned, void* output)
+    // Writes the value in the requested width. A negative value is stored as its two's complement,
+    // which is the same bit pattern for the signed and the unsigned type of a width.
+    void Store(UINT64 magnitude, bool negative, UINT32 bits, void* output)
     {
-        if (isSigned)
-        {
-            const INT64 value = negative ? -static_cast<INT64>(magnitude) : static_cast<INT64>(magnitude);
-            switch (bits)
-            {
-            case 8:
-                *static_cast<INT8*>(output) = static_cast<INT8>(value);
-                break;
-            case 16:
-                *static_cast<INT16*>(output) = static_cast<INT16>(value);
-                break;
-            case 32:
-                *static_cast<INT32*>(output) = static_cast<INT32>(value);
-                break;
-            default:
-                *static_cast<INT64*>(output) = value;
-                break;
-            }
-            return;
-        }
+        const UINT64 value = negative ? static_cast<UINT64>(0) - magnitude : magnitude;
         switch (bits)
         {
         case 8:
-            *static_cast<UINT8*>(output) = static_cast<UINT8>(magnitude);
+            *static_cast<UINT8*>(output) = static_cast<UINT8>(value);
             break;
         case 16:
-            *static_cast<UINT16*>(output) = static_cast<UINT16>(magnitude);
+            *static_cast<UINT16*>(output) = static_cast<UINT16>(value);
             break;
         case 32:
-            *static_cast<UINT32*>(output) = static_cast<UINT32>(magnitude);
+            *static_cast<UINT32*>(output) = static_cast<UINT32>(value);
             break;
         default:
-            *static_cast<UINT64*>(output) = magnitude;
+            *static_cast<UINT64*>(output) = value;
             break;
         }
     }
@@ -153,7 +136,7 @@ namespace Tarn
         {
             return false;
         }
-        Store(magnitude, negative, bits, isSigned, output);
+        Store(magnitude, negative, bits, output);
         return true;
     }
 

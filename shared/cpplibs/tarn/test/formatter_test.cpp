@@ -12,6 +12,8 @@
 #include "tarntrace.h"
 #include "testsupport.h"
 
+using TarnTest::ThrownCode;
+
 namespace
 {
     using Tarn::FormatException;
@@ -30,20 +32,6 @@ namespace
     std::wstring Format(PCWSTR format, const Tarn::FormatProxy& argument)
     {
         return Text(Formatter::Format(String(format, true), argument, Locale::Invariant));
-    }
-
-    template <typename Action>
-    HRESULT ThrownCode(Action action)
-    {
-        try
-        {
-            action();
-        }
-        catch (const Tarn::Exception& exception)
-        {
-            return exception.GetErrorCode();
-        }
-        return S_OK;
     }
 
     HRESULT FormatFailure(PCWSTR format, const Tarn::FormatProxy& argument, const Locale& locale = Locale::Invariant)

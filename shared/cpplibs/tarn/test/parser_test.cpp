@@ -11,6 +11,8 @@
 #include "tarntrace.h"
 #include "testsupport.h"
 
+using TarnTest::ThrownCode;
+
 namespace
 {
     using Tarn::Locale;
@@ -19,20 +21,6 @@ namespace
 
     // Not a locale Windows knows, so every locale query for it fails.
     const Locale UnknownLocale(0x12345);
-
-    template <typename Action>
-    HRESULT ThrownCode(Action action)
-    {
-        try
-        {
-            action();
-        }
-        catch (const Tarn::Exception& exception)
-        {
-            return exception.GetErrorCode();
-        }
-        return S_OK;
-    }
 
     // The parsed value, or the sentinel when the text is refused.
     template <typename T>

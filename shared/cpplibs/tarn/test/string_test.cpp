@@ -10,23 +10,10 @@
 #include "testresources.h"
 #include "testsupport.h"
 
+using TarnTest::ThrownCode;
+
 namespace
 {
-    // The Tarn error code the action throws, or S_OK when it throws none.
-    template <typename Action>
-    HRESULT ThrownCode(Action action)
-    {
-        try
-        {
-            action();
-        }
-        catch (const Tarn::Exception& exception)
-        {
-            return exception.GetErrorCode();
-        }
-        return S_OK;
-    }
-
     // A string that owns a buffer of its own with the given text.
     Tarn::String Owned(PCWSTR text)
     {

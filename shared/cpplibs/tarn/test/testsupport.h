@@ -15,10 +15,26 @@
 #include <thread>
 #include <vector>
 
+#include "tarnexception.h"
 #include "tarnmoduleimpl.h"
 
 namespace TarnTest
 {
+    // The Tarn error code the action throws, or S_OK when it throws none.
+    template <typename Action>
+    HRESULT ThrownCode(Action action)
+    {
+        try
+        {
+            action();
+        }
+        catch (const Tarn::Exception& exception)
+        {
+            return exception.GetErrorCode();
+        }
+        return S_OK;
+    }
+
     // Listens to OutputDebugString output exactly as a debug-output viewer does (the DBWIN_BUFFER
     // protocol), so tests see the lines as a developer would. Lines arrive as ANSI text. Only one
     // listener may exist at a time; lines written before construction are not seen. Only lines of
