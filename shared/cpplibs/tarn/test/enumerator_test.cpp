@@ -103,25 +103,37 @@ TEST_F(EnumeratorTest, FailureToGiveTheStateBackIsTracedNotThrown)
 
 TEST_F(EnumeratorTest, LastTwoReferencesReleasedByTwoThreadsDestroyTheEnumeratorOnce)
 {
-    const int rounds = 2000;
-    for (int round = 0; round < rounds; ++round)
-    {
-        Tarn::IEnumeratorImpl<int>* shared =
-            new ContainerEnumerator<int>(&m_container, m_container.CreateEnumeratorState());
-        shared->AddRef();
-        std::atomic<bool> go{false};
-        auto release = [&go, shared] {
-            while (!go.load())
+    // Two long-lived threads meet at every round and release one reference each at the same moment.
+    const int rounds = 5000;
+    std::atomic<Tarn::IEnumeratorImpl<int>*> shared{nullptr};
+    std::atomic<int> round{0};
+    std::atomic<int> released{0};
+    auto releaser = [&] {
+        for (int expected = 1; expected <= rounds; ++expected)
+        {
+            while (round.load() != expected)
             {
+                std::this_thread::yield();
             }
-            shared->Release();
-        };
-        std::thread first(release);
-        std::thread second(release);
-        go.store(true);
-        first.join();
-        second.join();
-        ASSERT_EQ(m_container.GetStatesDestroyed(), round + 1);
+            shared.load()->Release();
+            ++released;
+        }
+    };
+    std::thread first(releaser);
+    std::thread second(releaser);
+    for (int current = 1; current <= rounds; ++current)
+    {
+        shared = new ContainerEnumerator<int>(&m_container, m_container.CreateEnumeratorState());
+        shared.load()->AddRef();
+        released = 0;
+        round = current;
+        while (released.load() != 2)
+        {
+            std::this_thread::yield();
+        }
     }
+    first.join();
+    second.join();
     EXPECT_EQ(m_container.GetStatesCreated(), rounds);
+    EXPECT_EQ(m_container.GetStatesDestroyed(), rounds);
 }
