@@ -126,8 +126,9 @@ namespace Tarn
                 traversal->Finished = false;
             }
 
-            // The top of the path is the current node. A node is current once when first reached
-            // and then, after its left subtree, again marked visited; its right subtree follows.
+            // The top of the path is the current node. A node on the path becomes current when it
+            // is marked visited, which happens once its left subtree is done; its right subtree is
+            // entered next, and the node is dropped from the path when that subtree is done too.
             bool MoveNext(EnumeratorState& state) override
             {
                 if (m_count == 0)
