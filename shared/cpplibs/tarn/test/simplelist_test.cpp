@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "containertestsupport.h"
+#include "tarnexception.h"
+#include "tarnsimplelist.h"
+#include "tarntrace.h"
+#include "testsupport.h"
+
+using Tarn::Containers::SimpleList;
+using TarnTest::Enumerate;
+
+class SimpleListTest : public ::testing::Test
+{
+protected:
+    SimpleList<int> m_list;
+};
+
+TEST_F(SimpleListTest, AddAppendsAndReturnsTheNewIndexAddFirstPrepends)
+{
+    EXPECT_EQ(m_list.Add(2), 0u);
+    EXPECT_EQ(m_list.Add(3), 1u);
+    m_list.AddFirst(1);
+    EXPECT_EQ(m_list.GetCount(), 3u);
+    EXPECT_EQ(Enumerate(m_list), (std::vector<int>{1, 2, 3}));
+
+    SimpleList<int> other;
+    other.AddFirst(5);
+    EXPECT_EQ(other.Add(6), 1u);
+    EXPECT_EQ(Enumerate(other), (std::vector<int>{5, 6}));
+}
+
+TEST_F(SimpleListTest, IndexedAccessRejectsIndicesFromTheCountOn)
+{
+    m_list.Add(1);
+    m_list.Add(2);
+    m_list.SetAt(1, 20);
+    EXPECT_EQ(m_list.GetAt(1), 20);
+    EXPECT_THROW(m_list.GetAt(2), Tarn::ArgumentException);
+    EXPECT_THROW(m_list.SetAt(2, 0), Tarn::ArgumentException);
+    EXPECT_THROW(m_list.RemoveAt(2), Tarn::ArgumentException);
+}
+
+TEST_F(SimpleListTest, RemoveAtKeepsHeadAndTailRight)
+{
+    for (int value = 1; value <= 4; ++value)
+    {
+        m_list.Add(value);
+    }
+    m_list.RemoveAt(3);
+    m_list.Add(5);
+    m_list.RemoveAt(0);
+    m_list.RemoveAt(1);
+    EXPECT_EQ(Enumerate(m_list), (std::vector<int>{2, 5}));
+    m_list.RemoveAt(1);
+    m_list.RemoveAt(0);
+    EXPECT_EQ(m_list.GetCount(), 0u);
+    m_list.Add(7);
+    m_list.AddFirst(6);
+    EXPECT_EQ(Enumerate(m_list), (std::vector<int>{6, 7}));
+}
+
+TEST_F(SimpleListTest, EnumerationIsForwardOnlyAndTracesPositionsWithoutElement)
+{
+    m_list.Add(1);
+    Tarn::Enumerator<int> enumerator = m_list.GetEnumerator();
+    TarnTest::DebugOutputListener listener;
+
+    EXPECT_THROW(enumerator.GetCurrent(), Tarn::InvalidOperationException);
+    ASSERT_TRUE(enumerator.MoveNext());
+    EXPECT_THROW(enumerator.MovePrevious(), Tarn::InvalidOperationException);
+    EXPECT_EQ(*enumerator, 1);
+    EXPECT_FALSE(enumerator.MoveNext());
+    EXPECT_FALSE(enumerator.MoveNext());
+    EXPECT_THROW(enumerator.GetCurrent(), Tarn::InvalidOperationException);
+
+    const auto lines = listener.GetLinesContaining(" ERROR tarnsimplelist(");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[1].find(" Tarn::Containers::SimpleList<T>::GetCurrentEnumeratorItem(): Invalid enumerator state\r\n"),
+              std::string::npos)
+        << lines[1];
+}
+
+TEST_F(SimpleListTest, AddItemsIsNotProvidedAndSaysSoAtWarningLevel)
+{
+    Tarn::SetTraceLevel(Tarn::TraceLevel::Warning);
+    TarnTest::ScriptedContainer source({1, 2});
+    TarnTest::DebugOutputListener listener;
+
+    EXPECT_THROW(m_list.AddItems(source), Tarn::NotImplementedException);
+
+    EXPECT_EQ(m_list.GetCount(), 0u);
+    const auto lines = listener.GetLinesContaining("Not implemented");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find(" WARNING tarnsimplelist("), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find(" Tarn::Containers::SimpleList<T>::AddItems(): Not implemented\r\n"), std::string::npos)
+        << lines[0];
+}
+
+TEST_F(SimpleListTest, CopyFromReplacesTheContentInOrderAndCopyingItselfKeepsIt)
+{
+    m_list.Add(9);
+    SimpleList<int> source;
+    source.Add(1);
+    source.Add(2);
+    m_list.CopyFrom(source);
+    EXPECT_EQ(Enumerate(m_list), (std::vector<int>{1, 2}));
+    EXPECT_EQ(Enumerate(source), (std::vector<int>{1, 2}));
+    m_list.CopyFrom(m_list);
+    EXPECT_EQ(Enumerate(m_list), (std::vector<int>{1, 2}));
+    m_list.Add(3);
+    EXPECT_EQ(Enumerate(m_list), (std::vector<int>{1, 2, 3}));
+}
