@@ -32,11 +32,15 @@ build_all() {
 # so that each test executable does not pay for a server start.
 start_wine() {
     mkdir -p "$WINEPREFIX"
-    wineserver -p 2>/dev/null || true  # already running for this prefix is fine
+    wineserver -p >/dev/null 2>&1 </dev/null || true  # already running for this prefix is fine
     trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
     if [ ! -f "$WINEPREFIX/.prefix-ready" ]; then
         echo "Creating the Wine prefix $WINEPREFIX"
         wineboot --init >/dev/null 2>&1
         touch "$WINEPREFIX/.prefix-ready"
+    else
+        # Brings up the prefix's services here, so that they do not inherit (and hold open)
+        # the output pipe of the first test executable.
+        wineboot >/dev/null 2>&1
     fi
 }
