@@ -193,7 +193,7 @@ namespace
     class Round
     {
     public:
-        static const size_t Size = 48;
+        static const size_t Size = 64;
 
         Round(Tally& tally, std::mt19937& random) : m_tally(tally)
         {
@@ -308,9 +308,9 @@ TEST(AsyncOperationStressTest, RacingEndingsCompleteEachOperationOnceAndDestroyI
             Round round(tally, random);
             round.Execute();
         },
-        32);
+        16);
 
-    EXPECT_GE(tally.created, static_cast<long>(64 * Round::Size));
+    EXPECT_GE(tally.created, static_cast<long>(32 * Round::Size));
     EXPECT_EQ(tally.created, tally.destroyed);
     EXPECT_EQ(0, tally.faults);
     EXPECT_EQ(0, tally.sleepingWaiters);
