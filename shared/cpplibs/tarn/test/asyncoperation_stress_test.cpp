@@ -16,21 +16,20 @@ namespace
 {
     const HRESULT InjectedFailure = static_cast<HRESULT>(0x80070005);
 
-    // Counted across a whole run and checked once every thread of it has ended.
+    // Counted over a whole run and checked once every thread of it has ended.
     struct Tally
     {
         std::atomic<long> created{0};
         std::atomic<long> destroyed{0};
         std::atomic<long> faults{0};
-        std::atomic<long> sleepingWaiters{0};
     };
 
     enum class Ending
     {
+        None,
         Cancel,
         Fail,
         Complete,
-        None,
     };
 
     // Gives up the processor now and then, so that threads meet at varied points.
@@ -42,26 +41,27 @@ namespace
             {
                 ::SwitchToThread();
             }
-            else
-            {
-                YieldProcessor();
-            }
+            YieldProcessor();
         }
     }
 
-    // Two kinds of worker. A contested one may be ended by another thread at any moment, so it
-    // keeps a reference of its own. An owned one is ended only by its worker, which, once running,
-    // lives on the self reference alone, as the hashing engine's workers do.
+    // Two kinds of worker. A contested operation may also be ended by the controller at any moment,
+    // so its worker keeps a reference of its own. An uncontested one is ended by its worker alone,
+    // which, once running, lives on the self reference, as the hashing engine's workers do.
     class StressOperation : public Tarn::AsyncOperation, public Tarn::IRunnable
     {
     public:
-        StressOperation(Tally& tally, bool contested, unsigned workRounds)
-            : m_tally(tally), m_contested(contested), m_workRounds(workRounds)
+        StressOperation(Tally& tally, std::mt19937& random)
+            : m_tally(tally),
+              m_contested(random() % 2 == 0),
+              m_workRounds(random() % 64),
+              m_controllerEnding(static_cast<Ending>(random() % (m_contested ? 4 : 2))),
+              m_controllerDelay(random() % 48)
         {
             ++m_tally.created;
         }
 
-        // Runs with the reference its starter took for it.
+        // Runs on the reference its starter took for it.
         void Run() override
         {
             if (m_contested)
@@ -80,31 +80,31 @@ namespace
             }
         }
 
-        // Ends the operation; false when another ending won the race.
-        bool End(Ending ending)
+        // The controller's part, on the reference it was given.
+        void Control()
         {
-            try
+            Dawdle(m_controllerDelay);
+            if (m_controllerEnding == Ending::Cancel)
             {
-                switch (ending)
-                {
-                case Ending::Cancel:
-                    SetCancelled();
-                    break;
-                case Ending::Fail:
-                    SetFailed(InjectedFailure);
-                    break;
-                case Ending::Complete:
-                    SetCompleted();
-                    break;
-                case Ending::None:
-                    break;
-                }
-                return true;
+                Cancel();
             }
-            catch (const Tarn::InvalidOperationException&)
+            else
             {
-                return false;
+                End(m_controllerEnding);
             }
+            Release();
+        }
+
+        // The waiter's part, on the reference it was given.
+        void Await()
+        {
+            const Tarn::AsyncOperationState state = WaitFor(30000) ? GetState() : Tarn::AsyncOperationState::Running;
+            const HRESULT expectedError = state == Tarn::AsyncOperationState::Failed ? InjectedFailure : 0;
+            if (state < Tarn::AsyncOperationState::Cancelled || GetErrorCode() != expectedError)
+            {
+                ++m_tally.faults;
+            }
+            Release();
         }
 
     protected:
@@ -119,23 +119,18 @@ namespace
 
         void OnCompleting() override
         {
-            if (IsCompleted())
-            {
-                ++m_tally.faults;
-            }
+            m_tally.faults += IsCompleted() ? 1 : 0;
             ++m_completings;
         }
 
         void OnCompleted() override
         {
-            if (!IsCompleted())
-            {
-                ++m_tally.faults;
-            }
+            m_tally.faults += IsCompleted() ? 0 : 1;
             ++m_completeds;
         }
 
     private:
+        // False when an ending on another thread came first.
         bool Start()
         {
             try
@@ -149,7 +144,34 @@ namespace
             }
         }
 
-        // Ending the operation may destroy it: each End is the last thing done with it.
+        // False when another ending came first, or for Ending::None.
+        bool End(Ending ending)
+        {
+            try
+            {
+                switch (ending)
+                {
+                case Ending::None:
+                    return false;
+                case Ending::Cancel:
+                    SetCancelled();
+                    break;
+                case Ending::Fail:
+                    SetFailed(InjectedFailure);
+                    break;
+                case Ending::Complete:
+                    SetCompleted();
+                    break;
+                }
+                return true;
+            }
+            catch (const Tarn::InvalidOperationException&)
+            {
+                return false;
+            }
+        }
+
+        // Ending the operation may destroy it: each End here is the last thing done with it.
         void Work()
         {
             for (unsigned round = 0;; ++round)
@@ -175,46 +197,31 @@ namespace
         Tally& m_tally;
         const bool m_contested;
         const unsigned m_workRounds;
+        const Ending m_controllerEnding;
+        const unsigned m_controllerDelay;
         std::atomic<int> m_completings{0};
         std::atomic<int> m_completeds{0};
     };
 
-    struct Plan
-    {
-        bool contested;
-        unsigned workRounds;
-        Ending ending;
-        unsigned delay;
-        bool creatorReleasesEarly;
-    };
-
-    // One batch of operations, each started on its own worker while a controller thread ends or
-    // cancels them and a waiter thread waits for each, both holding references of their own.
+    // One batch: every operation gets a worker thread of its own, while one controller thread ends
+    // or cancels them and one waiter thread waits for each. The creator drops its reference either
+    // at once or at the end, so the last reference falls on any of the threads.
     class Round
     {
     public:
         static const size_t Size = 64;
 
-        Round(Tally& tally, std::mt19937& random) : m_tally(tally)
+        Round(Tally& tally, std::mt19937& random)
         {
             for (size_t index = 0; index < Size; ++index)
             {
-                Plan plan;
-                plan.contested = random() % 2 == 0;
-                plan.workRounds = random() % 64;
-                plan.ending = static_cast<Ending>(random() % 4);
-                if (!plan.contested && plan.ending != Ending::Cancel)
-                {
-                    plan.ending = Ending::None;
-                }
-                plan.delay = random() % 48;
-                plan.creatorReleasesEarly = random() % 2 == 0;
-                m_plans.push_back(plan);
-                m_operations.push_back(new StressOperation(tally, plan.contested, plan.workRounds));
+                m_operations.push_back(new StressOperation(tally, random));
+                m_releasedEarly.push_back(random() % 2 == 0);
             }
         }
 
-        void Execute()
+        // False when a thread did not end in time.
+        bool Execute()
         {
             for (StressOperation* operation : m_operations)
             {
@@ -226,47 +233,34 @@ namespace
             threads.emplace_back(new Tarn::Thread(Tarn::Delegate<>(this, &Round::Await), 0, 0));
             for (size_t index = 0; index < Size; ++index)
             {
-                StressOperation* operation = m_operations[index];
-                operation->AddRef();
-                threads.emplace_back(new Tarn::Thread(operation, 0, 0));
-                if (m_plans[index].creatorReleasesEarly)
-                {
-                    operation->Release();
-                }
-            }
-            for (const auto& thread : threads)
-            {
-                if (!thread->WaitFor(30000))
-                {
-                    ++m_tally.faults;
-                }
-            }
-            for (size_t index = 0; index < Size; ++index)
-            {
-                if (!m_plans[index].creatorReleasesEarly)
+                m_operations[index]->AddRef();
+                threads.emplace_back(new Tarn::Thread(m_operations[index], 0, 0));
+                if (m_releasedEarly[index])
                 {
                     m_operations[index]->Release();
                 }
             }
+            bool allEnded = true;
+            for (const auto& thread : threads)
+            {
+                allEnded = thread->WaitFor(30000) && allEnded;
+            }
+            for (size_t index = 0; index < Size; ++index)
+            {
+                if (!m_releasedEarly[index])
+                {
+                    m_operations[index]->Release();
+                }
+            }
+            return allEnded;
         }
 
     private:
         void Control()
         {
-            for (size_t index = 0; index < Size; ++index)
+            for (StressOperation* operation : m_operations)
             {
-                const Plan& plan = m_plans[index];
-                StressOperation* operation = m_operations[index];
-                Dawdle(plan.delay);
-                if (plan.ending == Ending::Cancel)
-                {
-                    operation->Cancel();
-                }
-                else
-                {
-                    operation->End(plan.ending);
-                }
-                operation->Release();
+                operation->Control();
             }
         }
 
@@ -274,28 +268,12 @@ namespace
         {
             for (StressOperation* operation : m_operations)
             {
-                if (!operation->WaitFor(30000))
-                {
-                    ++m_tally.sleepingWaiters;
-                }
-                else
-                {
-                    const Tarn::AsyncOperationState state = operation->GetState();
-                    const bool failed = state == Tarn::AsyncOperationState::Failed;
-                    if ((state != Tarn::AsyncOperationState::Cancelled && !failed &&
-                         state != Tarn::AsyncOperationState::Completed) ||
-                        operation->GetErrorCode() != (failed ? InjectedFailure : 0))
-                    {
-                        ++m_tally.faults;
-                    }
-                }
-                operation->Release();
+                operation->Await();
             }
         }
 
-        Tally& m_tally;
-        std::vector<Plan> m_plans;
         std::vector<StressOperation*> m_operations;
+        std::vector<bool> m_releasedEarly;
     };
 }
 
@@ -306,13 +284,15 @@ TEST(AsyncOperationStressTest, RacingEndingsCompleteEachOperationOnceAndDestroyI
     const size_t growth = TarnTest::MeasureHeapGrowth(
         [&tally, &random] {
             Round round(tally, random);
-            round.Execute();
+            if (!round.Execute())
+            {
+                ++tally.faults;
+            }
         },
         16);
 
     EXPECT_GE(tally.created, static_cast<long>(32 * Round::Size));
     EXPECT_EQ(tally.created, tally.destroyed);
     EXPECT_EQ(0, tally.faults);
-    EXPECT_EQ(0, tally.sleepingWaiters);
     EXPECT_EQ(0u, growth);
 }

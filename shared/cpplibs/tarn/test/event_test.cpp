@@ -41,15 +41,6 @@ TEST_F(EventTest, SetFromAnotherThreadWakesTheWaiterAndAManualResetEventStaysSet
     EXPECT_TRUE(m_event.WaitFor(0));
 }
 
-TEST_F(EventTest, AutoResetEventIsConsumedByOneWait)
-{
-    m_event.Create(false, true);
-    EXPECT_TRUE(m_event.IsSet());
-    EXPECT_FALSE(m_event.IsSet());
-    m_event.Set();
-    EXPECT_TRUE(m_event.WaitFor(0));
-}
-
 TEST_F(EventTest, CloseReleasesTheHandleOnce)
 {
     m_event.Create(true, true);

@@ -153,18 +153,6 @@ TEST_F(ThreadTest, DestroyingTheObjectLeavesTheThreadRunning)
     EXPECT_TRUE(finished.WaitFor(10000));
 }
 
-TEST_F(ThreadTest, CloseForgetsTheHandleAndTheIdentifier)
-{
-    UINT32 value = 0;
-    Tarn::Thread thread(&EchoArgument, &value, 0, 0);
-    EXPECT_EQ(1u, FinishedExitCode(thread));
-    thread.Close();
-    EXPECT_EQ(nullptr, thread.GetHandle());
-    EXPECT_EQ(0u, thread.GetThreadId());
-    EXPECT_THROW(thread.WaitFor(0), Tarn::InvalidOperationException);
-    thread.Close();
-}
-
 TEST_F(ThreadTest, ComModeChoosesTheApartmentOfTheWork)
 {
     // Asking a thread for the other apartment tells which one it is in.
