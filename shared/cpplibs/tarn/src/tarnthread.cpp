@@ -1,0 +1,161 @@
+#include "tarnthread.h"
+
+#include <objbase.h>
+#include <process.h>
+
+#include "tarnexception.h"
+#include "tarnfailure.h"
+
+namespace
+{
+    const wchar_t TraceSource[] = L"src\\tarnthread";
+}
+
+namespace Tarn
+{
+    Thread::Thread(IRunnable* runnable, INT32 comMode, UINT32 stackSize) : m_handle(nullptr), m_threadId(0)
+    {
+        if (runnable == nullptr)
+        {
+            throw ArgumentException();
+        }
+        AutoPtr<_THREAD_START_PARAMS> parameters(new _THREAD_START_PARAMS());
+        parameters->ComMode = comMode;
+        parameters->Runnable = runnable;
+        StartThread(parameters, stackSize);
+    }
+
+    Thread::Thread(ThreadFunction function, void* argument, INT32 comMode, UINT32 stackSize)
+        : m_handle(nullptr), m_threadId(0)
+    {
+        if (function == nullptr)
+        {
+            throw ArgumentException();
+        }
+        AutoPtr<_THREAD_START_PARAMS> parameters(new _THREAD_START_PARAMS());
+        parameters->ComMode = comMode;
+        parameters->Function = function;
+        parameters->Argument = argument;
+        StartThread(parameters, stackSize);
+    }
+
+    Thread::Thread(const Delegate<>& callback, INT32 comMode, UINT32 stackSize) : m_handle(nullptr), m_threadId(0)
+    {
+        if (!callback.HasInvoker())
+        {
+            throw ArgumentException();
+        }
+        AutoPtr<_THREAD_START_PARAMS> parameters(new _THREAD_START_PARAMS());
+        parameters->ComMode = comMode;
+        parameters->Callback = callback;
+        StartThread(parameters, stackSize);
+    }
+
+    Thread::~Thread()
+    {
+        if (m_handle != nullptr)
+        {
+            try
+            {
+                Close();
+            }
+            catch (const Exception& exception)
+            {
+                TARN_TRACE_EXCEPTION(L"Tarn::Thread::~Thread", exception);
+            }
+        }
+    }
+
+    void Thread::Close()
+    {
+        if (m_handle != nullptr)
+        {
+            if (!::CloseHandle(m_handle))
+            {
+                TARN_THROW_WIN32(L"Tarn::Thread::Close", L"CloseHandle() failed, error code 0x{0:X}", ::GetLastError());
+            }
+            m_handle = nullptr;
+            m_threadId = 0;
+        }
+    }
+
+    void Thread::StartThread(AutoPtr<_THREAD_START_PARAMS>& parameters, UINT32 stackSize)
+    {
+        const uintptr_t handle =
+            ::_beginthreadex(nullptr, stackSize, &StaticThreadProc, parameters.Get(), 0, &m_threadId);
+        if (handle == 0)
+        {
+            const DWORD error = ::GetLastError();
+            m_handle = nullptr;
+            m_threadId = 0;
+            TARN_THROW_WIN32(L"Tarn::Thread::StartThread", L"Failed to create new thread, error code 0x{0:X}", error);
+        }
+        m_handle = reinterpret_cast<HANDLE>(handle);
+        // The new thread owns the record now and may already have freed it.
+        parameters.Detach();
+    }
+
+    unsigned __stdcall Thread::StaticThreadProc(void* startParameters)
+    {
+        TARN_TRACE(TraceLevel::Verbose, L"Tarn::Thread::StaticThreadProc", L"Thread ID 0x{0:X} starting",
+                   ::GetCurrentThreadId());
+        const AutoPtr<_THREAD_START_PARAMS> parameters(static_cast<_THREAD_START_PARAMS*>(startParameters));
+
+        bool comInitialized = false;
+        HRESULT comResult = S_OK;
+        if (parameters->ComMode != 0)
+        {
+            comResult = ::CoInitializeEx(nullptr, parameters->ComMode == 1 ? COINIT_APARTMENTTHREADED
+                                                                             : COINIT_MULTITHREADED);
+            comInitialized = comResult == S_OK;
+        }
+
+        UINT32 exitCode = 0;
+        if (FAILED(comResult))
+        {
+            TARN_TRACE(TraceLevel::Error, L"Tarn::Thread::StaticThreadProc", L"CoInitializeEx() failed, error code 0x{0:X}",
+                       comResult);
+            // The work was never done: the exit code says so rather than reporting success.
+            exitCode = static_cast<UINT32>(comResult);
+        }
+        else
+        {
+            try
+            {
+                if (parameters->Function != nullptr)
+                {
+                    exitCode = parameters->Function(parameters->Argument);
+                }
+                else if (parameters->Runnable != nullptr)
+                {
+                    parameters->Runnable->Run();
+                }
+                else if (parameters->Callback.HasInvoker())
+                {
+                    parameters->Callback.Invoke();
+                }
+            }
+            catch (const Exception& exception)
+            {
+                TARN_TRACE(TraceLevel::Error, L"Tarn::Thread::StaticThreadProc",
+                           L"Unhandled exception in thread 0x{0:X}. Description: {1}", ::GetCurrentThreadId(),
+                           exception.GetDescription());
+                exitCode = static_cast<UINT32>(E_UNEXPECTED);
+            }
+            catch (...)
+            {
+                TARN_TRACE(TraceLevel::Error, L"Tarn::Thread::StaticThreadProc", L"Unhandled exception in thread 0x{0:X}",
+                           ::GetCurrentThreadId());
+                exitCode = static_cast<UINT32>(E_UNEXPECTED);
+            }
+        }
+
+        if (comInitialized)
+        {
+            ::CoUninitialize();
+        }
+        TARN_TRACE(TraceLevel::Verbose, L"Tarn::Thread::StaticThreadProc", L"Thread ID 0x{0:X} exiting",
+                   ::GetCurrentThreadId());
+        return exitCode;
+    }
+}
