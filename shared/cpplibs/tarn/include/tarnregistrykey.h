@@ -26,6 +26,7 @@ namespace Tarn
         constexpr RegistryKey() noexcept : m_handle(0), m_path(L"", true) {}
         // Takes ownership of the handle, unless it is a predefined root.
         RegistryKey(HKEY handle, const String& path) noexcept;
+        // Not copy-constructible: a second owner needs a handle of its own, which assignment makes.
         RegistryKey(const RegistryKey&) = delete;
         // Closes a held key other than a root; a failure is traced, not thrown.
         virtual ~RegistryKey();

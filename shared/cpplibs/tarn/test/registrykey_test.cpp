@@ -154,40 +154,13 @@ TEST_F(RegistryKeyTest, FailedOpenTracesTheFullPathOfTheKey)
                                       "RegOpenKeyEx() failed for key " + ScratchKeyPath + "\\Missing, error code 0x2"));
 }
 
-TEST_F(RegistryKeyTest, FailedCreateTracesTheFullPathOfTheKey)
-{
-    Tarn::RegistryKey scratch = OpenScratchKey();
-    const std::wstring tooLong(300, L'x');
-    TarnTest::DebugOutputListener listener;
-
-    const HRESULT code = ThrownCode([&] { scratch.CreateSubkey(Text(tooLong.c_str()), KEY_READ); });
-
-    EXPECT_TRUE(FAILED(code));
-    EXPECT_EQ(1u, listener.GetLinesContaining("Tarn::RegistryKey::CreateSubkey(): RegCreateKeyEx() failed for key " +
-                                              ScratchKeyPath + "\\" + std::string(300, 'x') + ", error code 0x")
-                      .size());
-}
-
-TEST_F(RegistryKeyTest, CreateSubkeyOpensAnExistingKeyWithoutLosingItsValues)
-{
-    Tarn::RegistryKey scratch = OpenScratchKey();
-    scratch.CreateSubkey(Text(L"Child"), KEY_WRITE).SetStringValue(Text(L"Kept"), Text(L"yes"), REG_SZ);
-
-    Tarn::RegistryKey again = scratch.CreateSubkey(Text(L"Child"), KEY_WRITE);
-    EXPECT_NE(nullptr, again.GetHandle());
-
-    DWORD type = 0;
-    std::vector<BYTE> bytes;
-    EXPECT_TRUE(QueryValue(Below(L"Child"), L"Kept", type, bytes));
-}
-
-TEST_F(RegistryKeyTest, SetStringValueWritesTheTextWithItsTerminator)
+TEST_F(RegistryKeyTest, SetStringValueWritesTheTextWithItsTerminatorAndRefusesNull)
 {
     Tarn::RegistryKey scratch = OpenScratchKey();
     scratch.SetStringValue(Text(L"Named"), Text(L"abc"), REG_SZ);
     scratch.SetStringValue(Tarn::String(L"", true), Text(L"default"), REG_SZ);
     scratch.SetStringValue(Text(L"Empty"), Tarn::String(L"", true), REG_SZ);
-    scratch.SetStringValue(Text(L"Expandable"), Text(L"%TEMP%"), REG_EXPAND_SZ);
+    EXPECT_EQ(E_INVALIDARG, ThrownCode([&] { scratch.SetStringValue(Text(L"Null"), Tarn::String(), REG_SZ); }));
 
     DWORD type = 0;
     std::vector<BYTE> bytes;
@@ -201,31 +174,10 @@ TEST_F(RegistryKeyTest, SetStringValueWritesTheTextWithItsTerminator)
     ASSERT_TRUE(QueryValue(ScratchKeyName, L"Empty", type, bytes));
     EXPECT_TRUE((std::vector<BYTE>{0, 0}) == bytes);
 
-    ASSERT_TRUE(QueryValue(ScratchKeyName, L"Expandable", type, bytes));
-    EXPECT_EQ(static_cast<DWORD>(REG_EXPAND_SZ), type);
-}
-
-TEST_F(RegistryKeyTest, SetStringValueRefusesANullText)
-{
-    EXPECT_EQ(E_INVALIDARG, ThrownCode([] { OpenScratchKey().SetStringValue(Text(L"Null"), Tarn::String(), REG_SZ); }));
-
-    DWORD type = 0;
-    std::vector<BYTE> bytes;
     EXPECT_FALSE(QueryValue(ScratchKeyName, L"Null", type, bytes));
 }
 
-TEST_F(RegistryKeyTest, FailedSetStringValueIsTracedAndThrown)
-{
-    Tarn::RegistryKey readOnly = Tarn::RegistryKey::CurrentUser.OpenSubkey(Text(ScratchKeyName), KEY_READ);
-    TarnTest::DebugOutputListener listener;
-
-    EXPECT_EQ(static_cast<HRESULT>(0x80070005),
-              ThrownCode([&] { readOnly.SetStringValue(Text(L"Denied"), Text(L"x"), REG_SZ); }));
-    EXPECT_EQ(1u, CountRegistryErrors(listener, "Tarn::RegistryKey::SetStringValue",
-                                      "RegSetValueEx() failed, error code 0x5"));
-}
-
-TEST_F(RegistryKeyTest, DeleteSubkeyRemovesAThreeLevelTreeWithItsValues)
+TEST_F(RegistryKeyTest, DeleteSubkeyRemovesAThreeLevelTreeChildrenFirst)
 {
     Tarn::RegistryKey scratch = OpenScratchKey();
     scratch.CreateSubkey(Text(L"Tree\\A\\A1\\A1a"), KEY_WRITE).SetStringValue(Text(L"v"), Text(L"1"), REG_SZ);
@@ -234,6 +186,7 @@ TEST_F(RegistryKeyTest, DeleteSubkeyRemovesAThreeLevelTreeWithItsValues)
     scratch.CreateSubkey(Text(L"Tree"), KEY_WRITE).SetStringValue(Tarn::String(L"", true), Text(L"t"), REG_SZ);
     scratch.CreateSubkey(Text(L"Sibling"), KEY_WRITE);
 
+    // The registry refuses to delete a key that still has subkeys, so success means children first.
     EXPECT_TRUE(scratch.DeleteSubkey(Text(L"Tree")));
 
     EXPECT_FALSE(KeyExists(Below(L"Tree")));
@@ -258,16 +211,6 @@ TEST_F(RegistryKeyTest, DeleteSubkeyRefusesANameThatWouldMeanTheKeyItself)
     EXPECT_TRUE(KeyExists(Below(L"Child")));
 }
 
-TEST_F(RegistryKeyTest, FailedDeleteIsTracedAndThrown)
-{
-    Tarn::RegistryKey empty;
-    TarnTest::DebugOutputListener listener;
-
-    EXPECT_EQ(static_cast<HRESULT>(0x80070006), ThrownCode([&] { empty.DeleteSubkey(Text(L"Child")); }));
-    EXPECT_EQ(1u, CountRegistryErrors(listener, "Tarn::RegistryKey::InternalDeleteSubkey",
-                                      "RegOpenKeyEx() failed, error code 0x6"));
-}
-
 TEST_F(RegistryKeyTest, AssignedCopyOutlivesTheOriginal)
 {
     Tarn::RegistryKey original = OpenScratchKey();
@@ -277,6 +220,7 @@ TEST_F(RegistryKeyTest, AssignedCopyOutlivesTheOriginal)
     EXPECT_NE(original.GetHandle(), copy.GetHandle());
     EXPECT_EQ(Narrow(original.GetPath()), Narrow(copy.GetPath()));
 
+    original.Close();
     original.Close();
     EXPECT_EQ(nullptr, original.GetHandle());
     EXPECT_TRUE(original.GetPath().IsEmpty());
@@ -303,6 +247,7 @@ TEST_F(RegistryKeyTest, AssignmentSharesARootAndEmptiesFromAnEmptyKey)
     EXPECT_EQ(nullptr, key.GetHandle());
     EXPECT_TRUE(key.GetPath().IsEmpty());
 
+    EXPECT_TRUE(listener.GetLinesContaining("tarnregistrykey").empty());
     EXPECT_EQ(HKEY_CURRENT_USER, Tarn::RegistryKey::CurrentUser.GetHandle());
     EXPECT_TRUE(KeyExists(ScratchKeyName));
 }
@@ -312,6 +257,8 @@ TEST_F(RegistryKeyTest, RootKeysAreNeverClosed)
     Tarn::RegistryKey copy;
     copy = Tarn::RegistryKey::CurrentUser;
     EXPECT_EQ(Tarn::InvalidOperationException::Code, ThrownCode([&] { copy.Close(); }));
+
+    TarnTest::DebugOutputListener listener;
     {
         Tarn::RegistryKey wrapped(HKEY_CURRENT_USER, Text(L"HKEY_CURRENT_USER"));
     }
@@ -320,22 +267,7 @@ TEST_F(RegistryKeyTest, RootKeysAreNeverClosed)
         destroyed = Tarn::RegistryKey::CurrentUser;
     }
 
+    EXPECT_TRUE(listener.GetLinesContaining("tarnregistrykey").empty());
+    EXPECT_EQ(HKEY_CURRENT_USER, Tarn::RegistryKey::CurrentUser.GetHandle());
     EXPECT_TRUE(KeyExists(ScratchKeyName));
-    HKEY key = nullptr;
-    EXPECT_EQ(ERROR_SUCCESS, ::RegOpenKeyExW(HKEY_CURRENT_USER, ScratchKeyName, 0, KEY_READ, &key));
-    ::RegCloseKey(key);
-}
-
-TEST_F(RegistryKeyTest, CloseReleasesTheHandleAndIsHarmlessTwice)
-{
-    Tarn::RegistryKey key = OpenScratchKey();
-    const HKEY handle = key.GetHandle();
-
-    key.Close();
-    key.Close();
-
-    EXPECT_EQ(nullptr, key.GetHandle());
-    DWORD subkeys = 0;
-    EXPECT_NE(ERROR_SUCCESS, ::RegQueryInfoKeyW(handle, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
-                                                nullptr, nullptr, nullptr, nullptr, nullptr));
 }
