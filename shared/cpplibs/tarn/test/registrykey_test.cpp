@@ -65,6 +65,13 @@ namespace
         return true;
     }
 
+    bool IsOpenKeyHandle(HKEY key)
+    {
+        DWORD subkeys = 0;
+        return ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
+                                  nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    }
+
     // The value's type and raw bytes as the registry holds them.
     bool QueryValue(const std::wstring& keyName, PCWSTR valueName, DWORD& type, std::vector<BYTE>& bytes)
     {
@@ -229,6 +236,22 @@ TEST_F(RegistryKeyTest, AssignedCopyOutlivesTheOriginal)
     DWORD type = 0;
     std::vector<BYTE> bytes;
     EXPECT_TRUE(QueryValue(ScratchKeyName, L"ThroughCopy", type, bytes));
+}
+
+TEST_F(RegistryKeyTest, CloseAndDestructionReleaseTheHandle)
+{
+    Tarn::RegistryKey closed = OpenScratchKey();
+    const HKEY closedHandle = closed.GetHandle();
+    closed.Close();
+    EXPECT_FALSE(IsOpenKeyHandle(closedHandle));
+
+    HKEY destroyedHandle = nullptr;
+    {
+        Tarn::RegistryKey destroyed = OpenScratchKey();
+        destroyedHandle = destroyed.GetHandle();
+        EXPECT_TRUE(IsOpenKeyHandle(destroyedHandle));
+    }
+    EXPECT_FALSE(IsOpenKeyHandle(destroyedHandle));
 }
 
 TEST_F(RegistryKeyTest, AssignmentSharesARootAndEmptiesFromAnEmptyKey)
