@@ -1,0 +1,295 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tarnexception.h"
+#include "tarnregistrykey.h"
+#include "tarnstring.h"
+#include "testsupport.h"
+
+namespace
+{
+    const wchar_t ScratchKeyName[] = L"Software\\TarnTests.RegistryKey";
+    const std::string ScratchKeyPath = "HKEY_CURRENT_USER\\Software\\TarnTests.RegistryKey";
+
+    template <typename Action>
+    HRESULT ThrownCode(Action action)
+    {
+        try
+        {
+            action();
+        }
+        catch (const Tarn::Exception& exception)
+        {
+            return exception.GetErrorCode();
+        }
+        return S_OK;
+    }
+
+    Tarn::String Text(PCWSTR text)
+    {
+        return Tarn::String(text, false);
+    }
+
+    std::string Narrow(const Tarn::String& text)
+    {
+        const std::wstring wide(text.GetBuffer() == nullptr ? L"" : text.GetBuffer());
+        return std::string(wide.begin(), wide.end());
+    }
+
+    size_t CountRegistryErrors(TarnTest::DebugOutputListener& listener, const std::string& function,
+                               const std::string& message)
+    {
+        const std::string ending = ") " + function + "(): " + message + "\r\n";
+        size_t count = 0;
+        for (const std::string& line : listener.GetLinesContaining(ending))
+        {
+            if (line.find(" ERROR src\\tarnregistrykey(") != std::string::npos && line.size() >= ending.size() &&
+                line.compare(line.size() - ending.size(), ending.size(), ending) == 0)
+            {
+                ++count;
+            }
+        }
+        return count;
+    }
+
+    bool KeyExists(const std::wstring& name)
+    {
+        HKEY key = nullptr;
+        if (::RegOpenKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        {
+            return false;
+        }
+        ::RegCloseKey(key);
+        return true;
+    }
+
+    bool IsOpenKeyHandle(HKEY key)
+    {
+        DWORD subkeys = 0;
+        return ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
+                                  nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    }
+
+    // The value's type and raw bytes as the registry holds them.
+    bool QueryValue(const std::wstring& keyName, PCWSTR valueName, DWORD& type, std::vector<BYTE>& bytes)
+    {
+        BYTE data[1024];
+        DWORD size = sizeof(data);
+        if (::RegGetValueW(HKEY_CURRENT_USER, keyName.c_str(), valueName, RRF_RT_ANY | RRF_NOEXPAND, &type, data,
+                           &size) != ERROR_SUCCESS)
+        {
+            return false;
+        }
+        bytes.assign(data, data + size);
+        return true;
+    }
+}
+
+// Works below a scratch key of the current user, removed before and after each test.
+class RegistryKeyTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, ScratchKeyName);
+        HKEY key = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, ScratchKeyName, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                                    nullptr, &key, nullptr));
+        ::RegCloseKey(key);
+    }
+
+    void TearDown() override
+    {
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, ScratchKeyName);
+    }
+
+    static Tarn::RegistryKey OpenScratchKey()
+    {
+        return Tarn::RegistryKey::CurrentUser.OpenSubkey(Text(ScratchKeyName), KEY_ALL_ACCESS);
+    }
+
+    static std::wstring Below(PCWSTR name)
+    {
+        return std::wstring(ScratchKeyName) + L"\\" + name;
+    }
+};
+
+TEST_F(RegistryKeyTest, RootObjectsHoldThePredefinedHandlesUnderTheirNames)
+{
+    const struct
+    {
+        const Tarn::RegistryKey& key;
+        HKEY handle;
+        const char* path;
+    } roots[] = {
+        {Tarn::RegistryKey::ClassesRoot, HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT"},
+        {Tarn::RegistryKey::CurrentUser, HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
+        {Tarn::RegistryKey::LocalMachine, HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},
+        {Tarn::RegistryKey::Users, HKEY_USERS, "HKEY_USERS"},
+        {Tarn::RegistryKey::PerformanceData, HKEY_PERFORMANCE_DATA, "HKEY_PERFORMANCE_DATA"},
+        {Tarn::RegistryKey::CurrentConfig, HKEY_CURRENT_CONFIG, "HKEY_CURRENT_CONFIG"},
+    };
+    for (const auto& root : roots)
+    {
+        EXPECT_EQ(root.handle, root.key.GetHandle());
+        EXPECT_EQ(root.path, Narrow(root.key.GetPath()));
+        EXPECT_TRUE(root.key.IsPredefined());
+    }
+}
+
+TEST_F(RegistryKeyTest, SubkeyPathIsTheParentPathABackslashAndTheName)
+{
+    Tarn::RegistryKey clsid = Tarn::RegistryKey::ClassesRoot.OpenSubkey(Text(L"CLSID"), KEY_READ);
+    EXPECT_EQ("HKEY_CLASSES_ROOT\\CLSID", Narrow(clsid.GetPath()));
+    EXPECT_NE(nullptr, clsid.GetHandle());
+    EXPECT_FALSE(clsid.IsPredefined());
+
+    Tarn::RegistryKey created = OpenScratchKey().CreateSubkey(Text(L"Level1\\Level2"), KEY_READ);
+    EXPECT_EQ(ScratchKeyPath + "\\Level1\\Level2", Narrow(created.GetPath()));
+    EXPECT_TRUE(KeyExists(Below(L"Level1\\Level2")));
+}
+
+TEST_F(RegistryKeyTest, FailedOpenTracesTheFullPathOfTheKey)
+{
+    TarnTest::DebugOutputListener listener;
+
+    EXPECT_EQ(static_cast<HRESULT>(0x80070002),
+              ThrownCode([] { OpenScratchKey().OpenSubkey(Text(L"Missing"), KEY_READ); }));
+    EXPECT_EQ(1u, CountRegistryErrors(listener, "Tarn::RegistryKey::OpenSubkey",
+                                      "RegOpenKeyEx() failed for key " + ScratchKeyPath + "\\Missing, error code 0x2"));
+}
+
+TEST_F(RegistryKeyTest, SetStringValueWritesTheTextWithItsTerminatorAndRefusesNull)
+{
+    Tarn::RegistryKey scratch = OpenScratchKey();
+    scratch.SetStringValue(Text(L"Named"), Text(L"abc"), REG_SZ);
+    scratch.SetStringValue(Tarn::String(L"", true), Text(L"default"), REG_SZ);
+    scratch.SetStringValue(Text(L"Empty"), Tarn::String(L"", true), REG_SZ);
+    EXPECT_EQ(E_INVALIDARG, ThrownCode([&] { scratch.SetStringValue(Text(L"Null"), Tarn::String(), REG_SZ); }));
+
+    DWORD type = 0;
+    std::vector<BYTE> bytes;
+    ASSERT_TRUE(QueryValue(ScratchKeyName, L"Named", type, bytes));
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+    EXPECT_TRUE((std::vector<BYTE>{'a', 0, 'b', 0, 'c', 0, 0, 0}) == bytes);
+
+    ASSERT_TRUE(QueryValue(ScratchKeyName, nullptr, type, bytes));
+    EXPECT_EQ(16u, bytes.size());
+
+    ASSERT_TRUE(QueryValue(ScratchKeyName, L"Empty", type, bytes));
+    EXPECT_TRUE((std::vector<BYTE>{0, 0}) == bytes);
+
+    EXPECT_FALSE(QueryValue(ScratchKeyName, L"Null", type, bytes));
+}
+
+TEST_F(RegistryKeyTest, DeleteSubkeyRemovesAThreeLevelTreeChildrenFirst)
+{
+    Tarn::RegistryKey scratch = OpenScratchKey();
+    scratch.CreateSubkey(Text(L"Tree\\A\\A1\\A1a"), KEY_WRITE).SetStringValue(Text(L"v"), Text(L"1"), REG_SZ);
+    scratch.CreateSubkey(Text(L"Tree\\A\\A2"), KEY_WRITE);
+    scratch.CreateSubkey(Text(L"Tree\\B\\B1\\B1a"), KEY_WRITE);
+    scratch.CreateSubkey(Text(L"Tree"), KEY_WRITE).SetStringValue(Tarn::String(L"", true), Text(L"t"), REG_SZ);
+    scratch.CreateSubkey(Text(L"Sibling"), KEY_WRITE);
+
+    // The registry refuses to delete a key that still has subkeys, so success means children first.
+    EXPECT_TRUE(scratch.DeleteSubkey(Text(L"Tree")));
+
+    EXPECT_FALSE(KeyExists(Below(L"Tree")));
+    EXPECT_TRUE(KeyExists(Below(L"Sibling")));
+}
+
+TEST_F(RegistryKeyTest, DeleteSubkeyOfAMissingKeyReturnsFalseWithoutATrace)
+{
+    TarnTest::DebugOutputListener listener;
+
+    EXPECT_FALSE(OpenScratchKey().DeleteSubkey(Text(L"Missing")));
+    EXPECT_TRUE(listener.GetLinesContaining("tarnregistrykey").empty());
+}
+
+TEST_F(RegistryKeyTest, DeleteSubkeyRefusesANameThatWouldMeanTheKeyItself)
+{
+    Tarn::RegistryKey scratch = OpenScratchKey();
+    scratch.CreateSubkey(Text(L"Child"), KEY_WRITE);
+
+    EXPECT_EQ(E_INVALIDARG, ThrownCode([&] { scratch.DeleteSubkey(Tarn::String(L"", true)); }));
+    EXPECT_EQ(E_INVALIDARG, ThrownCode([&] { scratch.DeleteSubkey(Tarn::String()); }));
+    EXPECT_TRUE(KeyExists(Below(L"Child")));
+}
+
+TEST_F(RegistryKeyTest, AssignedCopyOutlivesTheOriginal)
+{
+    Tarn::RegistryKey original = OpenScratchKey();
+    Tarn::RegistryKey copy;
+    copy = original;
+
+    EXPECT_NE(original.GetHandle(), copy.GetHandle());
+    EXPECT_EQ(Narrow(original.GetPath()), Narrow(copy.GetPath()));
+
+    original.Close();
+    original.Close();
+    EXPECT_EQ(nullptr, original.GetHandle());
+    EXPECT_TRUE(original.GetPath().IsEmpty());
+
+    copy.SetStringValue(Text(L"ThroughCopy"), Text(L"x"), REG_SZ);
+    DWORD type = 0;
+    std::vector<BYTE> bytes;
+    EXPECT_TRUE(QueryValue(ScratchKeyName, L"ThroughCopy", type, bytes));
+}
+
+TEST_F(RegistryKeyTest, CloseAndDestructionReleaseTheHandle)
+{
+    Tarn::RegistryKey closed = OpenScratchKey();
+    const HKEY closedHandle = closed.GetHandle();
+    closed.Close();
+    EXPECT_FALSE(IsOpenKeyHandle(closedHandle));
+
+    HKEY destroyedHandle = nullptr;
+    {
+        Tarn::RegistryKey destroyed = OpenScratchKey();
+        destroyedHandle = destroyed.GetHandle();
+        EXPECT_TRUE(IsOpenKeyHandle(destroyedHandle));
+    }
+    EXPECT_FALSE(IsOpenKeyHandle(destroyedHandle));
+}
+
+TEST_F(RegistryKeyTest, AssignmentSharesARootAndEmptiesFromAnEmptyKey)
+{
+    Tarn::RegistryKey key = OpenScratchKey();
+
+    const Tarn::RegistryKey& itself = key;
+    key = itself;
+    EXPECT_EQ(ScratchKeyPath, Narrow(key.GetPath()));
+
+    key = Tarn::RegistryKey::CurrentUser;
+    EXPECT_EQ(HKEY_CURRENT_USER, key.GetHandle());
+    EXPECT_EQ("HKEY_CURRENT_USER", Narrow(key.GetPath()));
+
+    key = Tarn::RegistryKey();
+    EXPECT_EQ(nullptr, key.GetHandle());
+    EXPECT_TRUE(key.GetPath().IsEmpty());
+
+    EXPECT_EQ(HKEY_CURRENT_USER, Tarn::RegistryKey::CurrentUser.GetHandle());
+    EXPECT_TRUE(KeyExists(ScratchKeyName));
+}
+
+TEST_F(RegistryKeyTest, RootKeysAreNeverClosed)
+{
+    Tarn::RegistryKey copy;
+    copy = Tarn::RegistryKey::CurrentUser;
+    EXPECT_EQ(Tarn::InvalidOperationException::Code, ThrownCode([&] { copy.Close(); }));
+
+    TarnTest::DebugOutputListener listener;
+    {
+        Tarn::RegistryKey wrapped(HKEY_CURRENT_USER, Text(L"HKEY_CURRENT_USER"));
+    }
+    {
+        Tarn::RegistryKey destroyed;
+        destroyed = Tarn::RegistryKey::CurrentUser;
+    }
+
+    EXPECT_TRUE(listener.GetLinesContaining("tarnregistrykey").empty());
+    EXPECT_EQ(HKEY_CURRENT_USER, Tarn::RegistryKey::CurrentUser.GetHandle());
+    EXPECT_TRUE(KeyExists(ScratchKeyName));
+}
