@@ -45,8 +45,14 @@ bool ComputeHashOperation::Start()
             Tarn::AutoSynchronizer lock(GetLock());
             m_file = new Tarn::Io::File(m_filePath);
         }
-        // The worker runs detached; its completion is observed through the operation itself.
+        // The worker gets a reference of its own, released when Run returns. The self reference of
+        // a running operation is taken only once the worker runs, so without this one a creator
+        // that releases right after Start would destroy the operation under the new thread.
+        AddRef();
+        Tarn::AutoRefCountPtr<ComputeHashOperation> workerReference(this);
+        // The worker runs detached; its end is observed through the operation itself.
         Tarn::Thread worker(this, 0, 0);
+        workerReference.Detach();
     }
     catch (const Tarn::Exception& exception)
     {
@@ -71,6 +77,8 @@ Tarn::IBuffer* ComputeHashOperation::GetDigest() const
 
 void ComputeHashOperation::Run()
 {
+    // Dropped last, when Run returns: the operation may be destroyed right there, on this thread.
+    const Tarn::AutoRefCountPtr<ComputeHashOperation> workerReference(this);
     bool cancelled = false;
     try
     {
@@ -94,7 +102,6 @@ void ComputeHashOperation::Run()
         SetFailed(exception.GetErrorCode());
         return;
     }
-    // Completing may destroy the operation: nothing of it is touched afterwards.
     if (cancelled)
     {
         SetCancelled();

@@ -24,8 +24,8 @@ namespace Crypto
 // operation ends (completed, failed or cancelled) it calls its completion callback once: on the
 // worker, or on the calling thread when Start failed.
 //
-// Reference counted: the creator holds the first reference; a running operation also holds one on
-// itself until its callback has returned.
+// Reference counted: the creator holds the first reference. From a successful Start until its work
+// and its callback are done, the worker holds one too, so the creator may release at any time.
 class ComputeHashOperation : public Tarn::AsyncOperation, public Tarn::IRunnable
 {
 public:
