@@ -1,0 +1,23 @@
+#include "cngobject.h"
+
+#include "cngfailure.h"
+
+namespace
+{
+    const wchar_t TraceSource[] = L"src\\cngobject";
+}
+
+namespace Crypto
+{
+    ULONG CngObject::GetProperty(PCWSTR propertyName, PUCHAR output, ULONG outputSize) const
+    {
+        if (!IsOpen())
+        {
+            throw Tarn::InvalidOperationException();
+        }
+        ULONG written = 0;
+        CRYPTO_CHECK_NTSTATUS(::BCryptGetProperty(m_handle, propertyName, output, outputSize, &written, 0),
+                              L"Crypto::CngObject::GetProperty", L"BCryptGetProperty() failed, error code 0x{0:X8}");
+        return written;
+    }
+}

@@ -1,0 +1,154 @@
+#include "computehashoperation.h"
+
+#include "hashalgorithmprovider.h"
+#include "tarnexception.h"
+#include "tarnsynch.h"
+#include "tarnthread.h"
+#include "tarntrace.h"
+
+namespace
+{
+    const wchar_t TraceSource[] = L"computehashoperation";
+}
+
+ComputeHashOperation::ComputeHashOperation(Crypto::HashAlgorithm algorithm, const Tarn::String& filePath,
+                                           const CompletionCallback& completionCallback)
+    : m_algorithm(algorithm), m_filePath(filePath), m_completionCallback(completionCallback), m_digest(nullptr)
+{
+    TARN_TRACE(Tarn::TraceLevel::Info, L"ComputeHashOperation::ComputeHashOperation", L"ComputeHashOperation constructor");
+    m_callbackReturned.Create(true, false);
+}
+
+ComputeHashOperation::~ComputeHashOperation()
+{
+    TARN_TRACE(Tarn::TraceLevel::Info, L"ComputeHashOperation::~ComputeHashOperation", L"ComputeHashOperation destructor");
+    if (m_digest != nullptr)
+    {
+        m_digest->Release();
+    }
+}
+
+bool ComputeHashOperation::Start()
+{
+    {
+        // The state stays NotStarted until the worker runs, so the file it is about to read is what
+        // tells that the operation has been started already.
+        Tarn::AutoSynchronizer lock(GetLock());
+        if (GetState() != Tarn::AsyncOperationState::NotStarted || !m_file.IsNull())
+        {
+            throw Tarn::InvalidOperationException();
+        }
+    }
+    try
+    {
+        {
+            Tarn::AutoSynchronizer lock(GetLock());
+            m_file = new Tarn::Io::File(m_filePath);
+        }
+        // The worker gets a reference of its own, released when Run returns. The self reference of
+        // a running operation is taken only once the worker runs, so without this one a creator
+        // that releases right after Start would destroy the operation under the new thread.
+        AddRef();
+        Tarn::AutoRefCountPtr<ComputeHashOperation> workerReference(this);
+        // The worker runs detached; its end is observed through the operation itself.
+        Tarn::Thread worker(this, 0, 0);
+        workerReference.Detach();
+    }
+    catch (const Tarn::Exception& exception)
+    {
+        TARN_TRACE_EXCEPTION(L"ComputeHashOperation::Start", exception);
+        CloseFile();
+        // Runs the callback here, which may drop the last reference: nothing is touched after it.
+        SetFailed(exception.GetErrorCode());
+        return false;
+    }
+    return true;
+}
+
+Tarn::IBuffer* ComputeHashOperation::GetDigest() const
+{
+    Tarn::AutoSynchronizer lock(GetLock());
+    if (m_digest != nullptr)
+    {
+        m_digest->AddRef();
+    }
+    return m_digest;
+}
+
+void ComputeHashOperation::Run()
+{
+    // Dropped last, when Run returns: the operation may be destroyed right there, on this thread.
+    const Tarn::AutoRefCountPtr<ComputeHashOperation> workerReference(this);
+    bool cancelled = false;
+    try
+    {
+        SetRunning();
+        // The hash is declared after the provider, so it is destroyed first, as CNG requires.
+        Crypto::HashAlgorithmProvider provider(m_algorithm);
+        Crypto::Hash hash = provider.CreateHash();
+        cancelled = !HashFile(hash);
+
+        Tarn::AutoSynchronizer lock(GetLock());
+        m_file = nullptr;
+        if (!cancelled)
+        {
+            m_digest = hash.GetHash();
+        }
+    }
+    catch (const Tarn::Exception& exception)
+    {
+        TARN_TRACE_EXCEPTION(L"ComputeHashOperation::Run", exception);
+        CloseFile();
+        SetFailed(exception.GetErrorCode());
+        return;
+    }
+    if (cancelled)
+    {
+        SetCancelled();
+    }
+    else
+    {
+        SetCompleted();
+    }
+}
+
+void ComputeHashOperation::OnCompleted()
+{
+    // Completion holds a reference of its own until this returns, so the operation outlives the
+    // callback even when the callback drops the last outside reference.
+    try
+    {
+        m_completionCallback.Invoke(this);
+    }
+    catch (const Tarn::Exception&)
+    {
+        m_callbackReturned.Set();
+        throw;
+    }
+    m_callbackReturned.Set();
+}
+
+bool ComputeHashOperation::HashFile(Crypto::Hash& hash)
+{
+    Tarn::AutoArrayPtr<BYTE> block(new BYTE[BlockSize]);
+    for (;;)
+    {
+        if (IsCancellationRequested())
+        {
+            return false;
+        }
+        // The worker is the file's only user while it runs, so it reads without the lock.
+        const UINT32 count = m_file->Read(block.Get(), BlockSize);
+        if (count == 0)
+        {
+            return true;
+        }
+        hash.HashData(block.Get(), count);
+    }
+}
+
+void ComputeHashOperation::CloseFile()
+{
+    Tarn::AutoSynchronizer lock(GetLock());
+    m_file = nullptr;
+}

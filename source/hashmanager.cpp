@@ -1,0 +1,277 @@
+#include "hashmanager.h"
+
+#include "computehashoperation.h"
+#include "tarnautoptr.h"
+#include "tarnexception.h"
+#include "tarnfailure.h"
+#include "tarnlist.h"
+#include "tarnsynch.h"
+#include "tarntrace.h"
+
+namespace
+{
+    const wchar_t TraceSource[] = L"hashmanager";
+
+    typedef Tarn::Containers::List<ComputeHashOperation*> OperationList;
+
+    void ReleaseOperations(OperationList& operations)
+    {
+        Tarn::Enumerator<ComputeHashOperation*> enumerator = operations.GetEnumerator();
+        while (enumerator.MoveNext())
+        {
+            (*enumerator.GetCurrent())->Release();
+        }
+        operations.Clear();
+    }
+}
+
+HashManager::HashManager()
+    : m_lock(0), m_state(HashManagerState::NotInitialized), m_notificationWindow(nullptr), m_notificationMessage(0)
+{
+    TARN_TRACE(Tarn::TraceLevel::Info, L"HashManager::HashManager", L"HashManager constructor");
+}
+
+HashManager::~HashManager()
+{
+    TARN_TRACE(Tarn::TraceLevel::Info, L"HashManager::~HashManager", L"HashManager destructor");
+    Shutdown();
+}
+
+void HashManager::Initialize(const Tarn::String& filePath, HWND notificationWindow)
+{
+    Tarn::AutoSynchronizer lock(&m_lock);
+    if (m_state != HashManagerState::NotInitialized)
+    {
+        throw Tarn::InvalidOperationException();
+    }
+    m_filePath = filePath;
+    m_notificationWindow = notificationWindow;
+    m_notificationMessage = CompletionMessage;
+    m_state = HashManagerState::Active;
+}
+
+bool HashManager::ComputeHash(Crypto::HashAlgorithm algorithm)
+{
+    Tarn::AutoSynchronizer lock(&m_lock);
+    RequireActive();
+    const EntryPair* existing = m_entries.Find(algorithm);
+    if (existing != nullptr)
+    {
+        return existing->Value.ErrorCode == S_OK;
+    }
+
+    Tarn::AutoRefCountPtr<ComputeHashOperation> operation(new ComputeHashOperation(
+        algorithm, m_filePath,
+        ComputeHashOperation::CompletionCallback(this, &HashManager::OnComputeHashOperationCompleted)));
+    try
+    {
+        const _HASH_DATA_ENTRY entry = {nullptr, operation.Get(), S_OK};
+        m_entries.Add(EntryPair(algorithm, entry));
+    }
+    catch (const Tarn::Exception& exception)
+    {
+        TARN_TRACE_EXCEPTION(L"HashManager::ComputeHash", exception);
+        throw;
+    }
+    // The entry owns the reference now. A failed start completes the operation right here: the
+    // completion callback (re-entering the lock this thread holds) records the failure, posts it
+    // and drops the entry's reference, which may destroy the operation.
+    ComputeHashOperation* started = operation.Detach();
+    try
+    {
+        started->Start();
+    }
+    catch (const Tarn::Exception& exception)
+    {
+        TARN_TRACE_EXCEPTION(L"HashManager::ComputeHash", exception);
+        // Only what the entry still holds is released: the callback may have dropped it already.
+        EntryPair* entry = m_entries.Find(algorithm);
+        if (entry != nullptr && entry->Value.Operation != nullptr)
+        {
+            entry->Value.Operation->Release();
+        }
+        m_entries.Remove(algorithm);
+        throw;
+    }
+    return true;
+}
+
+Tarn::IBuffer* HashManager::GetHash(Crypto::HashAlgorithm algorithm) const
+{
+    Tarn::AutoSynchronizer lock(&m_lock);
+    RequireActive();
+    const EntryPair* entry = m_entries.Find(algorithm);
+    if (entry == nullptr || entry->Value.Digest == nullptr)
+    {
+        return nullptr;
+    }
+    entry->Value.Digest->AddRef();
+    return entry->Value.Digest;
+}
+
+HRESULT HashManager::GetErrorCode(Crypto::HashAlgorithm algorithm) const
+{
+    Tarn::AutoSynchronizer lock(&m_lock);
+    RequireActive();
+    const EntryPair* entry = m_entries.Find(algorithm);
+    return entry == nullptr ? S_OK : entry->Value.ErrorCode;
+}
+
+void HashManager::Shutdown()
+{
+    {
+        Tarn::AutoSynchronizer lock(&m_lock);
+        if (m_state != HashManagerState::Active)
+        {
+            return;
+        }
+        if (m_entries.GetCount() == 0)
+        {
+            m_state = HashManagerState::ShutDown;
+            return;
+        }
+        m_state = HashManagerState::ShuttingDown;
+    }
+    try
+    {
+        TARN_TRACE(Tarn::TraceLevel::Info, L"HashManager::Shutdown", L"Shutting down HashManager");
+        CancelActiveComputeOperations();
+
+        Tarn::AutoSynchronizer lock(&m_lock);
+        RemoveAllEntries();
+        m_state = HashManagerState::ShutDown;
+        TARN_TRACE(Tarn::TraceLevel::Info, L"HashManager::Shutdown", L"HashManager was shut down successfully");
+    }
+    catch (const Tarn::Exception& exception)
+    {
+        TARN_TRACE_EXCEPTION(L"HashManager::Shutdown", exception);
+        Tarn::AutoSynchronizer lock(&m_lock);
+        m_state = HashManagerState::Active;
+    }
+}
+
+HashManagerState HashManager::GetState() const
+{
+    Tarn::AutoSynchronizer lock(&m_lock);
+    return m_state;
+}
+
+void HashManager::RequireActive() const
+{
+    if (m_state != HashManagerState::Active)
+    {
+        throw Tarn::InvalidOperationException();
+    }
+}
+
+void HashManager::CancelActiveComputeOperations()
+{
+    TARN_TRACE(Tarn::TraceLevel::Info, L"HashManager::CancelActiveComputeOperations",
+               L"Cancelling all active compute operations");
+    OperationList operations;
+    try
+    {
+        {
+            Tarn::AutoSynchronizer lock(&m_lock);
+            if (m_entries.GetCount() == 0)
+            {
+                return;
+            }
+            Tarn::Enumerator<EntryPair> enumerator = m_entries.GetEnumerator();
+            while (enumerator.MoveNext())
+            {
+                ComputeHashOperation* operation = enumerator.GetCurrent()->Value.Operation;
+                if (operation != nullptr)
+                {
+                    operations.Add(operation);
+                    operation->AddRef();
+                }
+            }
+            const UINT32 found = operations.GetCount();
+            TARN_TRACE(Tarn::TraceLevel::Info, L"HashManager::CancelActiveComputeOperations",
+                       L"Found {0} active compute operations", found);
+        }
+
+        const UINT32 count = operations.GetCount();
+        if (count > 0)
+        {
+            // The completion event is set before the completion callback runs, and the callback uses
+            // this manager; so the wait is for the callbacks to have returned, after which no worker
+            // touches the manager again and it may be destroyed.
+            Tarn::AutoArrayPtr<HANDLE> handles(new HANDLE[count]);
+            for (UINT32 i = 0; i < count; ++i)
+            {
+                ComputeHashOperation* operation = operations.GetAt(i);
+                handles[i] = operation->GetCallbackReturnedHandle();
+                operation->Cancel();
+            }
+            TARN_TRACE(Tarn::TraceLevel::Info, L"HashManager::CancelActiveComputeOperations",
+                       L"Waiting for {0} active compute operations to complete...", count);
+            if (::WaitForMultipleObjects(count, handles.Get(), TRUE, INFINITE) == WAIT_FAILED)
+            {
+                TARN_THROW_WIN32(L"HashManager::CancelActiveComputeOperations",
+                                 L"WaitForMultipleObjects() failed. Error code 0x{0:X8}", ::GetLastError());
+            }
+            TARN_TRACE(Tarn::TraceLevel::Info, L"HashManager::CancelActiveComputeOperations", L"Wait succeded");
+        }
+    }
+    catch (const Tarn::Exception& exception)
+    {
+        TARN_TRACE_EXCEPTION(L"HashManager::CancelActiveComputeOperations", exception);
+        ReleaseOperations(operations);
+        throw;
+    }
+    ReleaseOperations(operations);
+}
+
+void HashManager::RemoveAllEntries()
+{
+    Tarn::Enumerator<EntryPair> enumerator = m_entries.GetEnumerator();
+    while (enumerator.MoveNext())
+    {
+        _HASH_DATA_ENTRY& entry = enumerator.GetCurrent()->Value;
+        if (entry.Digest != nullptr)
+        {
+            entry.Digest->Release();
+            entry.Digest = nullptr;
+        }
+    }
+    enumerator.Close();
+    m_entries.Clear();
+}
+
+void HashManager::OnComputeHashOperationCompleted(ComputeHashOperation* operation)
+{
+    TARN_TRACE(Tarn::TraceLevel::Info, L"HashManager::OnComputeHashOperationCompleted", L"Compute hash operation completed");
+    const Tarn::AsyncOperationState state = operation->GetState();
+    const Crypto::HashAlgorithm algorithm = operation->GetAlgorithm();
+    HWND window = nullptr;
+    UINT message = 0;
+    {
+        Tarn::AutoSynchronizer lock(&m_lock);
+        EntryPair* entry = m_entries.Find(algorithm);
+        if (entry == nullptr || entry->Value.Operation != operation)
+        {
+            return;
+        }
+        if (state == Tarn::AsyncOperationState::Completed)
+        {
+            entry->Value.Digest = operation->GetDigest();
+        }
+        else if (state == Tarn::AsyncOperationState::Failed)
+        {
+            entry->Value.ErrorCode = operation->GetErrorCode();
+        }
+        entry->Value.Operation = nullptr;
+        operation->Release();
+        // Copied under the lock: once it is released this thread must not read the manager, which
+        // may be shut down and destroyed meanwhile.
+        window = m_notificationWindow;
+        message = m_notificationMessage;
+    }
+    if (state == Tarn::AsyncOperationState::Completed || state == Tarn::AsyncOperationState::Failed)
+    {
+        const WPARAM kind = state == Tarn::AsyncOperationState::Failed ? 1 : 0;
+        ::PostMessageW(window, message, kind, static_cast<LPARAM>(algorithm));
+    }
+}

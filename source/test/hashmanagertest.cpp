@@ -1,0 +1,298 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "hashmanager.h"
+#include "knownanswers.h"
+#include "notificationwindow.h"
+#include "tarnexception.h"
+#include "tarntrace.h"
+#include "testfiles.h"
+#include "testsupport.h"
+
+using DigestryTest::NotificationWindow;
+using DigestryTest::TemporaryFile;
+
+namespace
+{
+    const HRESULT FileNotFound = static_cast<HRESULT>(0x80070002);
+    const HRESULT SharingViolation = static_cast<HRESULT>(0x80070020);
+    const DWORD Patience = 60000;
+
+    Tarn::String PathOf(const TemporaryFile& file)
+    {
+        return Tarn::String(file.GetPath().c_str(), false);
+    }
+
+    std::string HexOf(Tarn::IBuffer* digest)
+    {
+        const std::string text = DigestryTest::HexDigest(digest->GetData(), digest->GetLength());
+        digest->Release();
+        return text;
+    }
+
+    LPARAM ParamOf(Crypto::HashAlgorithm algorithm)
+    {
+        return static_cast<LPARAM>(algorithm);
+    }
+
+    // Worker threads end a moment after their completion callbacks have returned.
+    bool WaitForThreadCount(size_t atMost)
+    {
+        for (int attempt = 0; attempt < 500; ++attempt)
+        {
+            if (DigestryTest::CountProcessThreads() <= atMost)
+            {
+                return true;
+            }
+            ::Sleep(10);
+        }
+        return false;
+    }
+}
+
+class HashManagerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { Tarn::SetTraceLevel(Tarn::TraceLevel::Error); }
+    void TearDown() override { Tarn::SetTraceLevel(Tarn::TraceLevel::Error); }
+
+    NotificationWindow m_window;
+};
+
+TEST_F(HashManagerTest, FirstRequestRunsOnAWorkerAndNotifiesTheWindowWhenTheDigestIsReady)
+{
+    const std::string content(16 << 20, 'a');
+    const TemporaryFile file(content);
+    HashManager manager;
+    manager.Initialize(PathOf(file), m_window.GetHandle());
+
+    EXPECT_TRUE(manager.ComputeHash(Crypto::HashAlgorithm::Sha1));
+    EXPECT_EQ(nullptr, manager.GetHash(Crypto::HashAlgorithm::Sha1)) << "still running";
+    EXPECT_EQ(S_OK, manager.GetErrorCode(Crypto::HashAlgorithm::Sha1));
+    EXPECT_TRUE(manager.ComputeHash(Crypto::HashAlgorithm::Sha1)) << "a running computation is not started again";
+
+    ASSERT_TRUE(m_window.WaitForNotifications(1, Patience));
+    EXPECT_EQ(0u, m_window.GetNotifications()[0].kind);
+    EXPECT_EQ(ParamOf(Crypto::HashAlgorithm::Sha1), m_window.GetNotifications()[0].algorithm);
+    Tarn::IBuffer* digest = manager.GetHash(Crypto::HashAlgorithm::Sha1);
+    ASSERT_NE(nullptr, digest);
+    EXPECT_EQ(20u, digest->GetLength());
+    EXPECT_EQ(DigestryTest::HexDigest(Crypto::HashAlgorithm::Sha1, content), HexOf(digest));
+    EXPECT_FALSE(m_window.WaitForNotifications(2, 200)) << "one computation, one message";
+}
+
+TEST_F(HashManagerTest, LaterRequestsAreServedFromTheCacheWithAnAddedReference)
+{
+    const TemporaryFile file("abc");
+    HashManager manager;
+    manager.Initialize(PathOf(file), m_window.GetHandle());
+    manager.ComputeHash(Crypto::HashAlgorithm::Sha256);
+    ASSERT_TRUE(m_window.WaitForNotifications(1, Patience));
+
+    TarnTest::DebugOutputListener listener;
+    Tarn::SetTraceLevel(Tarn::TraceLevel::Info);
+    EXPECT_TRUE(manager.ComputeHash(Crypto::HashAlgorithm::Sha256));
+    Tarn::IBuffer* first = manager.GetHash(Crypto::HashAlgorithm::Sha256);
+    Tarn::IBuffer* second = manager.GetHash(Crypto::HashAlgorithm::Sha256);
+    Tarn::SetTraceLevel(Tarn::TraceLevel::Error);
+
+    ASSERT_NE(nullptr, first);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(3, first->GetReferenceCount()) << "the manager's and one per GetHash";
+    EXPECT_EQ(CryptoTest::KnownAnswers()[2].abc, HexOf(first));
+    second->Release();
+    EXPECT_TRUE(listener.GetLinesContaining("ComputeHashOperation constructor").empty());
+    EXPECT_FALSE(m_window.WaitForNotifications(2, 200));
+}
+
+TEST_F(HashManagerTest, EveryAlgorithmGivesItsPublishedDigestOfRealFiles)
+{
+    const TemporaryFile files[] = {TemporaryFile(""), TemporaryFile("abc"), TemporaryFile(std::string(1000000, 'a'))};
+    for (const TemporaryFile& file : files)
+    {
+        NotificationWindow window;
+        HashManager manager;
+        manager.Initialize(PathOf(file), window.GetHandle());
+        for (const CryptoTest::KnownAnswer& answer : CryptoTest::KnownAnswers())
+        {
+            EXPECT_TRUE(manager.ComputeHash(answer.algorithm));
+        }
+        ASSERT_TRUE(window.WaitForNotifications(CryptoTest::KnownAnswers().size(), Patience));
+
+        for (const CryptoTest::KnownAnswer& answer : CryptoTest::KnownAnswers())
+        {
+            SCOPED_TRACE(answer.name);
+            const char* expected = &file == &files[0] ? answer.empty : &file == &files[1] ? answer.abc : answer.millionA;
+            Tarn::IBuffer* digest = manager.GetHash(answer.algorithm);
+            ASSERT_NE(nullptr, digest);
+            EXPECT_EQ(answer.digestLength, digest->GetLength());
+            EXPECT_EQ(expected, HexOf(digest));
+        }
+    }
+}
+
+TEST_F(HashManagerTest, MissingFileIsRecordedAndPostedBeforeComputeHashReturnsAndNeverRetried)
+{
+    const TemporaryFile neighbour("x");
+    HashManager manager;
+    manager.Initialize(Tarn::String((neighbour.GetPath() + L".missing").c_str(), false), m_window.GetHandle());
+
+    EXPECT_TRUE(manager.ComputeHash(Crypto::HashAlgorithm::Md5));
+    EXPECT_EQ(FileNotFound, manager.GetErrorCode(Crypto::HashAlgorithm::Md5));
+    EXPECT_EQ(nullptr, manager.GetHash(Crypto::HashAlgorithm::Md5));
+    m_window.DispatchPending();
+    ASSERT_EQ(1u, m_window.GetNotifications().size()) << "posted before ComputeHash returned";
+    EXPECT_EQ(1u, m_window.GetNotifications()[0].kind);
+    EXPECT_EQ(ParamOf(Crypto::HashAlgorithm::Md5), m_window.GetNotifications()[0].algorithm);
+
+    TarnTest::DebugOutputListener listener;
+    Tarn::SetTraceLevel(Tarn::TraceLevel::Info);
+    EXPECT_FALSE(manager.ComputeHash(Crypto::HashAlgorithm::Md5));
+    EXPECT_FALSE(manager.ComputeHash(Crypto::HashAlgorithm::Md5));
+    Tarn::SetTraceLevel(Tarn::TraceLevel::Error);
+    EXPECT_TRUE(listener.GetLinesContaining("ComputeHashOperation constructor").empty());
+    EXPECT_EQ(FileNotFound, manager.GetErrorCode(Crypto::HashAlgorithm::Md5));
+    EXPECT_FALSE(m_window.WaitForNotifications(2, 200));
+}
+
+TEST_F(HashManagerTest, FileLockedAgainstReadersIsRecordedAsSharingViolation)
+{
+    const TemporaryFile file("locked");
+    const HANDLE exclusive =
+        ::CreateFileW(file.GetPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, exclusive);
+    HashManager manager;
+    manager.Initialize(PathOf(file), m_window.GetHandle());
+
+    EXPECT_TRUE(manager.ComputeHash(Crypto::HashAlgorithm::Sha384));
+    EXPECT_EQ(SharingViolation, manager.GetErrorCode(Crypto::HashAlgorithm::Sha384));
+    ::CloseHandle(exclusive);
+    EXPECT_FALSE(manager.ComputeHash(Crypto::HashAlgorithm::Sha384)) << "no retry once the lock is gone";
+    ASSERT_TRUE(m_window.WaitForNotifications(1, Patience));
+    EXPECT_EQ(1u, m_window.GetNotifications()[0].kind);
+}
+
+TEST_F(HashManagerTest, WorksOnlyBetweenInitializeAndShutdown)
+{
+    const TemporaryFile file("abc");
+    HashManager manager;
+    EXPECT_THROW(manager.GetHash(Crypto::HashAlgorithm::Md5), Tarn::InvalidOperationException);
+    EXPECT_THROW(manager.ComputeHash(Crypto::HashAlgorithm::Md5), Tarn::InvalidOperationException);
+    EXPECT_THROW(manager.GetErrorCode(Crypto::HashAlgorithm::Md5), Tarn::InvalidOperationException);
+    manager.Shutdown();
+    EXPECT_EQ(HashManagerState::NotInitialized, manager.GetState());
+
+    manager.Initialize(PathOf(file), m_window.GetHandle());
+    EXPECT_EQ(HashManagerState::Active, manager.GetState());
+    EXPECT_THROW(manager.Initialize(PathOf(file), m_window.GetHandle()), Tarn::InvalidOperationException);
+
+    TarnTest::DebugOutputListener listener;
+    Tarn::SetTraceLevel(Tarn::TraceLevel::Info);
+    manager.Shutdown();
+    Tarn::SetTraceLevel(Tarn::TraceLevel::Error);
+    EXPECT_EQ(HashManagerState::ShutDown, manager.GetState());
+    EXPECT_TRUE(listener.GetLinesContaining("HashManager::Shutdown").empty()) << "nothing to shut down";
+    EXPECT_THROW(manager.ComputeHash(Crypto::HashAlgorithm::Md5), Tarn::InvalidOperationException);
+    EXPECT_THROW(manager.GetHash(Crypto::HashAlgorithm::Md5), Tarn::InvalidOperationException);
+    EXPECT_THROW(manager.Initialize(PathOf(file), m_window.GetHandle()), Tarn::InvalidOperationException);
+}
+
+TEST_F(HashManagerTest, ShutdownCancelsAndAwaitsRunningComputationsWithoutNotifying)
+{
+    const TemporaryFile file = TemporaryFile::OfSize(64 << 20);
+    HashManager manager;
+    manager.Initialize(PathOf(file), m_window.GetHandle());
+    EXPECT_TRUE(manager.ComputeHash(Crypto::HashAlgorithm::Sha512));
+    EXPECT_TRUE(manager.ComputeHash(Crypto::HashAlgorithm::Md5));
+
+    TarnTest::DebugOutputListener listener;
+    Tarn::SetTraceLevel(Tarn::TraceLevel::Info);
+    manager.Shutdown();
+    Tarn::SetTraceLevel(Tarn::TraceLevel::Error);
+
+    EXPECT_EQ(HashManagerState::ShutDown, manager.GetState());
+    EXPECT_EQ(1u, listener.GetLinesContaining("Found 2 active compute operations").size());
+    EXPECT_EQ(1u, listener.GetLinesContaining("Waiting for 2 active compute operations to complete...").size());
+    EXPECT_EQ(1u, listener.GetLinesContaining("Wait succeded").size());
+    EXPECT_EQ(2u, listener.GetLinesContaining("Compute hash operation completed").size());
+    EXPECT_EQ(1u, listener.GetLinesContaining("HashManager was shut down successfully").size());
+    EXPECT_FALSE(m_window.WaitForNotifications(1, 300)) << "cancelled computations post nothing";
+
+    listener.Clear();
+    Tarn::SetTraceLevel(Tarn::TraceLevel::Info);
+    manager.Shutdown();
+    Tarn::SetTraceLevel(Tarn::TraceLevel::Error);
+    EXPECT_TRUE(listener.GetLines().empty()) << "a second Shutdown does nothing";
+    EXPECT_THROW(manager.ComputeHash(Crypto::HashAlgorithm::Sha1), Tarn::InvalidOperationException);
+}
+
+TEST_F(HashManagerTest, NoCompletionCallbackTouchesAManagerDestroyedRightAfterShutdown)
+{
+    const TemporaryFile file = TemporaryFile::OfSize(2 << 20);
+    alignas(HashManager) unsigned char storage[sizeof(HashManager)];
+    // Every callback traces on entry. Tracing to a listening debugger is slow, which widens the gap
+    // between an operation's completion event and its callback: a Shutdown that returned inside that
+    // gap would leave a callback to run against the destroyed manager.
+    TarnTest::DebugOutputListener listener;
+    Tarn::SetTraceLevel(Tarn::TraceLevel::Info);
+    for (int round = 0; round < 20; ++round)
+    {
+        listener.Clear();
+        HashManager* manager = new (storage) HashManager();
+        manager->Initialize(PathOf(file), m_window.GetHandle());
+        for (const CryptoTest::KnownAnswer& answer : CryptoTest::KnownAnswers())
+        {
+            manager->ComputeHash(answer.algorithm);
+        }
+        ::Sleep(round % 8);
+        manager->Shutdown();
+        ASSERT_EQ(CryptoTest::KnownAnswers().size(), listener.GetLinesContaining("Compute hash operation completed").size())
+            << "every callback has run when Shutdown returns";
+        manager->~HashManager();
+        // A callback still on its way would now find garbage instead of a lock and a map.
+        std::memset(storage, 0xDD, sizeof(storage));
+    }
+    Tarn::SetTraceLevel(Tarn::TraceLevel::Error);
+    m_window.DispatchPending();
+    for (const NotificationWindow::Notification& notification : m_window.GetNotifications())
+    {
+        EXPECT_EQ(0u, notification.kind) << "only computations that completed before Shutdown post";
+    }
+}
+
+TEST_F(HashManagerTest, RepeatedUseLeavesNoThreadsHandlesOrHeapBehind)
+{
+    const TemporaryFile small("abc");
+    const TemporaryFile large = TemporaryFile::OfSize(64 << 20);
+    const size_t threadsBefore = DigestryTest::CountProcessThreads();
+    const auto workload = [&] {
+        NotificationWindow window;
+        {
+            HashManager manager;
+            manager.Initialize(PathOf(small), window.GetHandle());
+            manager.ComputeHash(Crypto::HashAlgorithm::Md5);
+            manager.ComputeHash(Crypto::HashAlgorithm::Sha256);
+            window.WaitForNotifications(2, Patience);
+        }
+        HashManager manager;
+        manager.Initialize(PathOf(large), window.GetHandle());
+        manager.ComputeHash(Crypto::HashAlgorithm::Sha1);
+        manager.ComputeHash(Crypto::HashAlgorithm::Sha384);
+        manager.Shutdown();
+        WaitForThreadCount(threadsBefore);
+    };
+
+    workload();
+    DWORD handlesBefore = 0;
+    ::GetProcessHandleCount(::GetCurrentProcess(), &handlesBefore);
+    const size_t heapGrowth = TarnTest::MeasureHeapGrowth(workload, 50);
+    DWORD handlesAfter = 0;
+    ::GetProcessHandleCount(::GetCurrentProcess(), &handlesAfter);
+
+    EXPECT_TRUE(WaitForThreadCount(threadsBefore));
+    EXPECT_LE(handlesAfter, handlesBefore);
+    EXPECT_LT(heapGrowth, 16u * 1024u);
+}

@@ -1,0 +1,146 @@
+#include "testfiles.h"
+
+#include <tlhelp32.h>
+
+#include <stdexcept>
+#include <vector>
+
+#include "hashalgorithmprovider.h"
+
+namespace DigestryTest
+{
+    namespace
+    {
+        std::wstring NewTemporaryPath()
+        {
+            static LONG counter = 0;
+            wchar_t folder[MAX_PATH + 1];
+            if (::GetTempPathW(MAX_PATH + 1, folder) == 0)
+            {
+                throw std::runtime_error("GetTempPathW failed");
+            }
+            return std::wstring(folder) + L"digestry-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                   std::to_wstring(::InterlockedIncrement(&counter)) + L".bin";
+        }
+
+        HANDLE CreateForWriting(const std::wstring& path)
+        {
+            const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (file == INVALID_HANDLE_VALUE)
+            {
+                throw std::runtime_error("CreateFileW failed");
+            }
+            return file;
+        }
+
+        void WriteAll(HANDLE file, const char* data, size_t count)
+        {
+            DWORD written = 0;
+            if (count > 0 && (!::WriteFile(file, data, static_cast<DWORD>(count), &written, nullptr) || written != count))
+            {
+                ::CloseHandle(file);
+                throw std::runtime_error("WriteFile failed");
+            }
+        }
+    }
+
+    TemporaryFile::TemporaryFile() : m_path(NewTemporaryPath())
+    {
+    }
+
+    TemporaryFile::TemporaryFile(const std::string& content) : TemporaryFile()
+    {
+        const HANDLE file = CreateForWriting(m_path);
+        WriteAll(file, content.data(), content.size());
+        ::CloseHandle(file);
+    }
+
+    TemporaryFile TemporaryFile::OfSize(uint64_t size)
+    {
+        TemporaryFile result;
+        const std::string pattern = PseudoRandomBytes(1 << 20, 0x5EED);
+        const HANDLE file = CreateForWriting(result.m_path);
+        for (uint64_t written = 0; written < size;)
+        {
+            const size_t count = static_cast<size_t>(std::min<uint64_t>(pattern.size(), size - written));
+            WriteAll(file, pattern.data(), count);
+            written += count;
+        }
+        ::CloseHandle(file);
+        return result;
+    }
+
+    TemporaryFile::TemporaryFile(TemporaryFile&& other) noexcept : m_path(std::move(other.m_path))
+    {
+        other.m_path.clear();
+    }
+
+    TemporaryFile::~TemporaryFile()
+    {
+        if (!m_path.empty())
+        {
+            ::DeleteFileW(m_path.c_str());
+        }
+    }
+
+    std::string PseudoRandomBytes(size_t count, uint32_t seed)
+    {
+        std::string bytes(count, '\0');
+        uint32_t state = seed * 2654435761u + 1;
+        for (char& byte : bytes)
+        {
+            state ^= state << 13;
+            state ^= state >> 17;
+            state ^= state << 5;
+            byte = static_cast<char>(state);
+        }
+        return bytes;
+    }
+
+    std::string HexDigest(Crypto::HashAlgorithm algorithm, const std::string& content)
+    {
+        Crypto::HashAlgorithmProvider provider(algorithm);
+        Crypto::Hash hash = provider.CreateHash();
+        if (!content.empty())
+        {
+            hash.HashData(reinterpret_cast<PUCHAR>(const_cast<char*>(content.data())), static_cast<ULONG>(content.size()));
+        }
+        Tarn::Buffer* digest = hash.GetHash();
+        const std::string text = HexDigest(digest->GetData(), digest->GetLength());
+        digest->Release();
+        return text;
+    }
+
+    std::string HexDigest(const BYTE* bytes, size_t count)
+    {
+        static const char digits[] = "0123456789abcdef";
+        std::string text;
+        for (size_t i = 0; i < count; ++i)
+        {
+            text += digits[bytes[i] >> 4];
+            text += digits[bytes[i] & 0x0F];
+        }
+        return text;
+    }
+
+    size_t CountProcessThreads()
+    {
+        const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+        if (snapshot == INVALID_HANDLE_VALUE)
+        {
+            throw std::runtime_error("CreateToolhelp32Snapshot failed");
+        }
+        size_t count = 0;
+        THREADENTRY32 entry = {};
+        entry.dwSize = sizeof(entry);
+        for (BOOL found = ::Thread32First(snapshot, &entry); found; found = ::Thread32Next(snapshot, &entry))
+        {
+            if (entry.th32OwnerProcessID == ::GetCurrentProcessId())
+            {
+                ++count;
+            }
+        }
+        ::CloseHandle(snapshot);
+        return count;
+    }
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+// Real files for the engine's tests and benchmark.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "hashalgorithm.h"
+
+namespace DigestryTest
+{
+    // A file in the temporary folder, deleted when the object goes.
+    class TemporaryFile
+    {
+    public:
+        // A file holding exactly these bytes.
+        explicit TemporaryFile(const std::string& content);
+        // A file of size bytes, cheap to create: the same pseudo-random MiB over and over.
+        static TemporaryFile OfSize(uint64_t size);
+        TemporaryFile(TemporaryFile&& other) noexcept;
+        TemporaryFile(const TemporaryFile&) = delete;
+        TemporaryFile& operator=(const TemporaryFile&) = delete;
+        ~TemporaryFile();
+
+        const std::wstring& GetPath() const { return m_path; }
+
+    private:
+        TemporaryFile();
+
+        std::wstring m_path;
+    };
+
+    // Deterministic bytes, different for each seed.
+    std::string PseudoRandomBytes(size_t count, uint32_t seed);
+    // The digest of the bytes hashed in one piece, as lower-case hexadecimal text.
+    std::string HexDigest(Crypto::HashAlgorithm algorithm, const std::string& content);
+    std::string HexDigest(const BYTE* bytes, size_t count);
+    // Threads of this process right now.
+    size_t CountProcessThreads();
+}
