@@ -29,7 +29,7 @@ class HashManager
 public:
     // Posted when a computation completed (WPARAM 0) or failed (WPARAM 1); LPARAM is the
     // Crypto::HashAlgorithm. Nothing is posted for a cancelled computation.
-    static const UINT CompletionMessage = WM_APP;
+    static constexpr UINT CompletionMessage = WM_APP;
 
     HashManager();
     HashManager(const HashManager&) = delete;
