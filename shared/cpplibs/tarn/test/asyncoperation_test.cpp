@@ -234,3 +234,25 @@ TEST_F(AsyncOperationTest, WaiterDroppingTheLastReferenceCannotDestroyTheOperati
     EXPECT_EQ(0, m_log.destructionsAfterCompleted);
     EXPECT_EQ(1, m_log.destructions);
 }
+
+// Completion must end even when the event cannot be signalled: otherwise the operation would keep
+// its self reference, and OnCompleted would never run.
+TEST_F(AsyncOperationTest, FailureToSignalIsTracedAndCompletionStillEnds)
+{
+    TarnTest::DebugOutputListener listener;
+    TestOperation* operation = new TestOperation(m_log);
+    operation->m_whileCompleting = [operation] { ::CloseHandle(operation->GetHandle()); };
+    operation->SetRunning();
+    operation->Release();
+
+    operation->SetCompleted();
+    EXPECT_EQ(1, m_log.completings);
+    EXPECT_EQ(1, m_log.completeds);
+    EXPECT_EQ(1, m_log.destructions);
+
+    const auto lines = listener.GetLinesContaining(" ERROR ");
+    ASSERT_LE(2u, lines.size());
+    EXPECT_NE(std::string::npos, lines[0].find(" Tarn::Event::Set(): SetEvent() failed, error code 0x6\r\n"));
+    EXPECT_NE(std::string::npos, lines[1].find(" Tarn::AsyncOperation::Complete(): Exception caught. "
+                                               "Error code: 0x80070006, Description: "));
+}
