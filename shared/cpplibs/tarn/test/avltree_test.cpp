@@ -136,6 +136,19 @@ TEST_F(AvlTreeTest, RemovalRotatesOnceWhenTheHeavierChildIsLevel)
     ExpectValid();
 }
 
+TEST_F(AvlTreeTest, RemovalLeavesANodeWithinOneUnrotatedEvenWhenItsHeavierChildLeans)
+{
+    Add({180, 120, 80, 110, 190, 200, 10});
+    ASSERT_EQ(Shape(), "120(80(10,110),180(,190(,200)))");
+    ASSERT_EQ(IntTree::GetBalance(m_tree.GetRoot()->Right), 1);
+
+    ASSERT_TRUE(m_tree.Remove(10));
+
+    EXPECT_EQ(RootBalance(), 1);
+    EXPECT_EQ(Shape(), "120(80(,110),180(,190(,200)))");
+    ExpectValid();
+}
+
 TEST_F(AvlTreeTest, ClearDeletesEveryNode)
 {
     Add({3, 1, 2, 5, 4});

@@ -120,8 +120,9 @@ TEST_F(MapTest, AddingAPresentKeyThrowsDuplicateKeyAndKeepsTheCount)
 }
 
 // Mixed operations with a fixed seed against std::map, with growing and shrinking phases so that
-// removal is exercised on trees of every size. Every result is compared, and after every step the
-// tree's structure is checked and its height held to the AVL bound.
+// removal is exercised while the tree grows from empty to over a thousand keys and shrinks again.
+// Every result is compared, and after every step the tree's structure is checked and its height
+// held to the AVL bound.
 TEST_F(MapTest, RandomOperationsMatchAnOrderedReferenceMapAndKeepTheHeightLogarithmic)
 {
     const int operations = 120000;
