@@ -161,6 +161,28 @@ TEST_F(RegistryKeyTest, FailedOpenTracesTheFullPathOfTheKey)
                                       "RegOpenKeyEx() failed for key " + ScratchKeyPath + "\\Missing, error code 0x2"));
 }
 
+TEST_F(RegistryKeyTest, FailedCreateTracesTheFullPathAndFailedSetValueItsCode)
+{
+    // A lasting key cannot be created below a volatile one.
+    HKEY volatileKey = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, Below(L"Volatile").c_str(), 0, nullptr,
+                                                REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &volatileKey, nullptr));
+    ::RegCloseKey(volatileKey);
+    TarnTest::DebugOutputListener listener;
+
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE),
+              ThrownCode([] { OpenScratchKey().CreateSubkey(Text(L"Volatile\\Lasting"), KEY_WRITE); }));
+    EXPECT_EQ(1u, CountRegistryErrors(listener, "Tarn::RegistryKey::CreateSubkey",
+                                      "RegCreateKeyEx() failed for key " + ScratchKeyPath +
+                                          "\\Volatile\\Lasting, error code 0x3FD"));
+
+    Tarn::RegistryKey readOnly = Tarn::RegistryKey::CurrentUser.OpenSubkey(Text(ScratchKeyName), KEY_READ);
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED),
+              ThrownCode([&] { readOnly.SetStringValue(Text(L"Denied"), Text(L"x"), REG_SZ); }));
+    EXPECT_EQ(1u, CountRegistryErrors(listener, "Tarn::RegistryKey::SetStringValue",
+                                      "RegSetValueEx() failed, error code 0x5"));
+}
+
 TEST_F(RegistryKeyTest, SetStringValueWritesTheTextWithItsTerminatorAndRefusesNull)
 {
     Tarn::RegistryKey scratch = OpenScratchKey();
