@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "hashalgorithmprovider.h"
+#include "knownanswers.h"
 
 namespace DigestryTest
 {
@@ -113,14 +114,7 @@ namespace DigestryTest
 
     std::string HexDigest(const BYTE* bytes, size_t count)
     {
-        static const char digits[] = "0123456789abcdef";
-        std::string text;
-        for (size_t i = 0; i < count; ++i)
-        {
-            text += digits[bytes[i] >> 4];
-            text += digits[bytes[i] & 0x0F];
-        }
-        return text;
+        return CryptoTest::ToHex(bytes, count);
     }
 
     size_t CountProcessThreads()

@@ -30,20 +30,6 @@ namespace
         digest->Release();
         return text;
     }
-
-    template <typename Action>
-    HRESULT ErrorCodeOf(Action action)
-    {
-        try
-        {
-            action();
-        }
-        catch (const Tarn::Exception& exception)
-        {
-            return exception.GetErrorCode();
-        }
-        return S_OK;
-    }
 }
 
 class HashTest : public ::testing::Test
@@ -110,10 +96,10 @@ TEST_F(HashTest, IsClosedAfterGetHashAndRefusesFurtherUse)
     hash.GetHash(digest, sizeof(digest));
 
     EXPECT_FALSE(hash.IsOpen());
-    EXPECT_EQ(Tarn::InvalidOperationException::Code, ErrorCodeOf([&] { hash.GetHash(digest, sizeof(digest)); }));
-    EXPECT_EQ(Tarn::InvalidOperationException::Code, ErrorCodeOf([&] { hash.GetHash()->Release(); }));
-    EXPECT_EQ(Tarn::InvalidOperationException::Code, ErrorCodeOf([&] { hash.HashData(digest, 1); }));
-    EXPECT_EQ(Tarn::InvalidOperationException::Code, ErrorCodeOf([&] { hash.GetProperty(BCRYPT_HASH_LENGTH, digest, 4); }));
+    EXPECT_EQ(Tarn::InvalidOperationException::Code, TarnTest::ThrownCode([&] { hash.GetHash(digest, sizeof(digest)); }));
+    EXPECT_EQ(Tarn::InvalidOperationException::Code, TarnTest::ThrownCode([&] { hash.GetHash()->Release(); }));
+    EXPECT_EQ(Tarn::InvalidOperationException::Code, TarnTest::ThrownCode([&] { hash.HashData(digest, 1); }));
+    EXPECT_EQ(Tarn::InvalidOperationException::Code, TarnTest::ThrownCode([&] { hash.GetProperty(BCRYPT_HASH_LENGTH, digest, 4); }));
     hash.Close();
     EXPECT_FALSE(hash.IsOpen());
 }
@@ -125,9 +111,9 @@ TEST_F(HashTest, WrongOutputIsRefusedAndLeavesTheHashUsable)
     hash.HashData(reinterpret_cast<PUCHAR>(const_cast<char*>("abc")), 3);
     UCHAR digest[64];
 
-    EXPECT_EQ(E_INVALIDARG, ErrorCodeOf([&] { hash.GetHash(digest, 31); }));
-    EXPECT_EQ(E_INVALIDARG, ErrorCodeOf([&] { hash.GetHash(digest, 33); }));
-    EXPECT_EQ(E_INVALIDARG, ErrorCodeOf([&] { hash.GetHash(nullptr, 32); }));
+    EXPECT_EQ(E_INVALIDARG, TarnTest::ThrownCode([&] { hash.GetHash(digest, 31); }));
+    EXPECT_EQ(E_INVALIDARG, TarnTest::ThrownCode([&] { hash.GetHash(digest, 33); }));
+    EXPECT_EQ(E_INVALIDARG, TarnTest::ThrownCode([&] { hash.GetHash(nullptr, 32); }));
     EXPECT_TRUE(hash.IsOpen());
 
     hash.GetHash(digest, 32);
@@ -155,8 +141,8 @@ protected:
 
 TEST_F(HashAlgorithmProviderTest, RefusesValuesThatAreNoAlgorithm)
 {
-    EXPECT_EQ(E_INVALIDARG, ErrorCodeOf([] { Crypto::HashAlgorithmProvider provider(static_cast<Crypto::HashAlgorithm>(0)); }));
-    EXPECT_EQ(E_INVALIDARG, ErrorCodeOf([] { Crypto::HashAlgorithmProvider provider(static_cast<Crypto::HashAlgorithm>(6)); }));
+    EXPECT_EQ(E_INVALIDARG, TarnTest::ThrownCode([] { Crypto::HashAlgorithmProvider provider(static_cast<Crypto::HashAlgorithm>(0)); }));
+    EXPECT_EQ(E_INVALIDARG, TarnTest::ThrownCode([] { Crypto::HashAlgorithmProvider provider(static_cast<Crypto::HashAlgorithm>(6)); }));
 }
 
 TEST_F(HashAlgorithmProviderTest, ClosedProviderRefusesToCreateHashesAndClosesOnlyOnce)
@@ -167,14 +153,14 @@ TEST_F(HashAlgorithmProviderTest, ClosedProviderRefusesToCreateHashesAndClosesOn
     provider.Close();
     EXPECT_FALSE(provider.IsOpen());
     provider.Close();
-    EXPECT_EQ(Tarn::InvalidOperationException::Code, ErrorCodeOf([&] { provider.CreateHash(); }));
+    EXPECT_EQ(Tarn::InvalidOperationException::Code, TarnTest::ThrownCode([&] { provider.CreateHash(); }));
 }
 
 TEST_F(HashAlgorithmProviderTest, RefusedOpenIsTracedAndThrownAsNtStatus)
 {
     TarnTest::DebugOutputListener listener;
     BCRYPT_ALG_HANDLE handle = nullptr;
-    const HRESULT code = ErrorCodeOf([&] { handle = Crypto::AlgorithmProvider::OpenAlgorithm(L"NO-SUCH-DIGEST"); });
+    const HRESULT code = TarnTest::ThrownCode([&] { handle = Crypto::AlgorithmProvider::OpenAlgorithm(L"NO-SUCH-DIGEST"); });
 
     EXPECT_EQ(nullptr, handle);
     EXPECT_LT(code, 0);

@@ -13,20 +13,6 @@ namespace
 {
     const UINT32 BlockSize = 16384;
 
-    template <typename Action>
-    HRESULT ThrownCode(Action action)
-    {
-        try
-        {
-            action();
-        }
-        catch (const Tarn::Exception& exception)
-        {
-            return exception.GetErrorCode();
-        }
-        return S_OK;
-    }
-
     std::vector<BYTE> Pattern(size_t size)
     {
         std::vector<BYTE> bytes(size);
@@ -42,23 +28,6 @@ namespace
     std::string Narrow(const std::wstring& text)
     {
         return std::string(text.begin(), text.end());
-    }
-
-    // Counts the ERROR lines of src\tarnfile written by the function with exactly this message.
-    size_t CountFileErrors(TarnTest::DebugOutputListener& listener, const std::string& function,
-                           const std::string& message)
-    {
-        const std::string ending = ") " + function + "(): " + message + "\r\n";
-        size_t count = 0;
-        for (const std::string& line : listener.GetLinesContaining(ending))
-        {
-            if (line.find(" ERROR src\\tarnfile(") != std::string::npos && line.size() >= ending.size() &&
-                line.compare(line.size() - ending.size(), ending.size(), ending) == 0)
-            {
-                ++count;
-            }
-        }
-        return count;
     }
 
     // A stream that keeps what is written to it, to observe what a copy hands over.
@@ -188,11 +157,10 @@ TEST_F(FileTest, MissingFileThrowsFileNotFoundAfterOneErrorTraceNamingThePath)
     const std::wstring path = NewPath();
     TarnTest::DebugOutputListener listener;
 
-    EXPECT_EQ(static_cast<HRESULT>(0x80070002), ThrownCode([&] { Tarn::Io::File file(ToString(path)); }));
+    EXPECT_EQ(static_cast<HRESULT>(0x80070002), TarnTest::ThrownCode([&] { Tarn::Io::File file(ToString(path)); }));
 
-    EXPECT_EQ(1u, CountFileErrors(listener, "Tarn::Io::File::Create",
-                                  "CreateFile() failed for file \"" + Narrow(path) +
-                                      "\", GetLastError() returns 0x00000002"));
+    EXPECT_EQ(1u, TarnTest::CountErrorLines(listener, "src\\tarnfile", "Tarn::Io::File::Create",
+                                            "CreateFile() failed for file \"" + Narrow(path) + "\", GetLastError() returns 0x00000002"));
     EXPECT_EQ(1u, listener.GetLinesContaining("CreateFile() failed").size());
 }
 
@@ -203,7 +171,7 @@ TEST_F(FileTest, FileHeldForWritingWithoutReadSharingCannotBeOpened)
                                   nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, writer);
 
-    EXPECT_EQ(static_cast<HRESULT>(0x80070020), ThrownCode([&] { Tarn::Io::File file(ToString(path)); }));
+    EXPECT_EQ(static_cast<HRESULT>(0x80070020), TarnTest::ThrownCode([&] { Tarn::Io::File file(ToString(path)); }));
 
     ::CloseHandle(writer);
 }
@@ -257,12 +225,12 @@ TEST_F(FileTest, ClosedFileRefusesEveryOperationAndClosingAgainIsHarmless)
     EXPECT_EQ(INVALID_HANDLE_VALUE, file.GetHandle());
     const HRESULT invalidOperation = Tarn::InvalidOperationException::Code;
     BYTE block[4] = {};
-    EXPECT_EQ(invalidOperation, ThrownCode([&] { file.IsEndOfStream(); }));
-    EXPECT_EQ(invalidOperation, ThrownCode([&] { file.GetSize(); }));
-    EXPECT_EQ(invalidOperation, ThrownCode([&] { file.GetPosition(); }));
-    EXPECT_EQ(invalidOperation, ThrownCode([&] { file.SetPosition(0); }));
-    EXPECT_EQ(invalidOperation, ThrownCode([&] { file.Read(block, sizeof(block)); }));
-    EXPECT_EQ(invalidOperation, ThrownCode([&] { file.Write(block, sizeof(block)); }));
+    EXPECT_EQ(invalidOperation, TarnTest::ThrownCode([&] { file.IsEndOfStream(); }));
+    EXPECT_EQ(invalidOperation, TarnTest::ThrownCode([&] { file.GetSize(); }));
+    EXPECT_EQ(invalidOperation, TarnTest::ThrownCode([&] { file.GetPosition(); }));
+    EXPECT_EQ(invalidOperation, TarnTest::ThrownCode([&] { file.SetPosition(0); }));
+    EXPECT_EQ(invalidOperation, TarnTest::ThrownCode([&] { file.Read(block, sizeof(block)); }));
+    EXPECT_EQ(invalidOperation, TarnTest::ThrownCode([&] { file.Write(block, sizeof(block)); }));
 }
 
 TEST_F(FileTest, DestructionClosesTheFile)
@@ -322,11 +290,11 @@ TEST_F(StreamCopyToTest, RefusesNullTargetNullBufferAndEmptyBuffer)
     RecordingStream target;
     BYTE buffer[4];
 
-    EXPECT_EQ(E_INVALIDARG, ThrownCode([&] { file.CopyTo(nullptr, buffer, sizeof(buffer)); }));
-    EXPECT_EQ(E_INVALIDARG, ThrownCode([&] { file.CopyTo(&target, nullptr, sizeof(buffer)); }));
-    EXPECT_EQ(E_INVALIDARG, ThrownCode([&] { file.CopyTo(&target, buffer, 0); }));
-    EXPECT_EQ(E_INVALIDARG, ThrownCode([&] { file.CopyTo(&target, 0u); }));
-    EXPECT_EQ(E_INVALIDARG, ThrownCode([&] { file.CopyTo(nullptr); }));
+    EXPECT_EQ(E_INVALIDARG, TarnTest::ThrownCode([&] { file.CopyTo(nullptr, buffer, sizeof(buffer)); }));
+    EXPECT_EQ(E_INVALIDARG, TarnTest::ThrownCode([&] { file.CopyTo(&target, nullptr, sizeof(buffer)); }));
+    EXPECT_EQ(E_INVALIDARG, TarnTest::ThrownCode([&] { file.CopyTo(&target, buffer, 0); }));
+    EXPECT_EQ(E_INVALIDARG, TarnTest::ThrownCode([&] { file.CopyTo(&target, 0u); }));
+    EXPECT_EQ(E_INVALIDARG, TarnTest::ThrownCode([&] { file.CopyTo(nullptr); }));
     EXPECT_EQ(0u, file.GetPosition());
 }
 
@@ -338,7 +306,7 @@ TEST_F(StreamCopyToTest, FailingTargetPassesTheErrorOnAndLeaksNoBuffer)
             Tarn::Io::File file(ToString(path));
             RecordingStream target;
             target.failWrites = true;
-            EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_DISK_FULL), ThrownCode([&] { file.CopyTo(&target, 1024); }));
+            EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_DISK_FULL), TarnTest::ThrownCode([&] { file.CopyTo(&target, 1024); }));
             EXPECT_EQ(1, target.writes);
         },
         50);

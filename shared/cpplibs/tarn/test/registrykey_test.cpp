@@ -13,20 +13,6 @@ namespace
     const wchar_t ScratchKeyName[] = L"Software\\TarnTests.RegistryKey";
     const std::string ScratchKeyPath = "HKEY_CURRENT_USER\\Software\\TarnTests.RegistryKey";
 
-    template <typename Action>
-    HRESULT ThrownCode(Action action)
-    {
-        try
-        {
-            action();
-        }
-        catch (const Tarn::Exception& exception)
-        {
-            return exception.GetErrorCode();
-        }
-        return S_OK;
-    }
-
     Tarn::String Text(PCWSTR text)
     {
         return Tarn::String(text, false);
@@ -36,22 +22,6 @@ namespace
     {
         const std::wstring wide(text.GetBuffer() == nullptr ? L"" : text.GetBuffer());
         return std::string(wide.begin(), wide.end());
-    }
-
-    size_t CountRegistryErrors(TarnTest::DebugOutputListener& listener, const std::string& function,
-                               const std::string& message)
-    {
-        const std::string ending = ") " + function + "(): " + message + "\r\n";
-        size_t count = 0;
-        for (const std::string& line : listener.GetLinesContaining(ending))
-        {
-            if (line.find(" ERROR src\\tarnregistrykey(") != std::string::npos && line.size() >= ending.size() &&
-                line.compare(line.size() - ending.size(), ending.size(), ending) == 0)
-            {
-                ++count;
-            }
-        }
-        return count;
     }
 
     bool KeyExists(const std::wstring& name)
@@ -156,9 +126,9 @@ TEST_F(RegistryKeyTest, FailedOpenTracesTheFullPathOfTheKey)
     TarnTest::DebugOutputListener listener;
 
     EXPECT_EQ(static_cast<HRESULT>(0x80070002),
-              ThrownCode([] { OpenScratchKey().OpenSubkey(Text(L"Missing"), KEY_READ); }));
-    EXPECT_EQ(1u, CountRegistryErrors(listener, "Tarn::RegistryKey::OpenSubkey",
-                                      "RegOpenKeyEx() failed for key " + ScratchKeyPath + "\\Missing, error code 0x2"));
+              TarnTest::ThrownCode([] { OpenScratchKey().OpenSubkey(Text(L"Missing"), KEY_READ); }));
+    EXPECT_EQ(1u, TarnTest::CountErrorLines(listener, "src\\tarnregistrykey", "Tarn::RegistryKey::OpenSubkey",
+                                            "RegOpenKeyEx() failed for key " + ScratchKeyPath + "\\Missing, error code 0x2"));
 }
 
 TEST_F(RegistryKeyTest, FailedCreateTracesTheFullPathAndFailedSetValueItsCode)
@@ -171,16 +141,15 @@ TEST_F(RegistryKeyTest, FailedCreateTracesTheFullPathAndFailedSetValueItsCode)
     TarnTest::DebugOutputListener listener;
 
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE),
-              ThrownCode([] { OpenScratchKey().CreateSubkey(Text(L"Volatile\\Lasting"), KEY_WRITE); }));
-    EXPECT_EQ(1u, CountRegistryErrors(listener, "Tarn::RegistryKey::CreateSubkey",
-                                      "RegCreateKeyEx() failed for key " + ScratchKeyPath +
-                                          "\\Volatile\\Lasting, error code 0x3FD"));
+              TarnTest::ThrownCode([] { OpenScratchKey().CreateSubkey(Text(L"Volatile\\Lasting"), KEY_WRITE); }));
+    EXPECT_EQ(1u, TarnTest::CountErrorLines(listener, "src\\tarnregistrykey", "Tarn::RegistryKey::CreateSubkey",
+                                            "RegCreateKeyEx() failed for key " + ScratchKeyPath + "\\Volatile\\Lasting, error code 0x3FD"));
 
     Tarn::RegistryKey readOnly = Tarn::RegistryKey::CurrentUser.OpenSubkey(Text(ScratchKeyName), KEY_READ);
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED),
-              ThrownCode([&] { readOnly.SetStringValue(Text(L"Denied"), Text(L"x"), REG_SZ); }));
-    EXPECT_EQ(1u, CountRegistryErrors(listener, "Tarn::RegistryKey::SetStringValue",
-                                      "RegSetValueEx() failed, error code 0x5"));
+              TarnTest::ThrownCode([&] { readOnly.SetStringValue(Text(L"Denied"), Text(L"x"), REG_SZ); }));
+    EXPECT_EQ(1u, TarnTest::CountErrorLines(listener, "src\\tarnregistrykey", "Tarn::RegistryKey::SetStringValue",
+                                            "RegSetValueEx() failed, error code 0x5"));
 }
 
 TEST_F(RegistryKeyTest, SetStringValueWritesTheTextWithItsTerminatorAndRefusesNull)
@@ -189,7 +158,7 @@ TEST_F(RegistryKeyTest, SetStringValueWritesTheTextWithItsTerminatorAndRefusesNu
     scratch.SetStringValue(Text(L"Named"), Text(L"abc"), REG_SZ);
     scratch.SetStringValue(Tarn::String(L"", true), Text(L"default"), REG_SZ);
     scratch.SetStringValue(Text(L"Empty"), Tarn::String(L"", true), REG_SZ);
-    EXPECT_EQ(E_INVALIDARG, ThrownCode([&] { scratch.SetStringValue(Text(L"Null"), Tarn::String(), REG_SZ); }));
+    EXPECT_EQ(E_INVALIDARG, TarnTest::ThrownCode([&] { scratch.SetStringValue(Text(L"Null"), Tarn::String(), REG_SZ); }));
 
     DWORD type = 0;
     std::vector<BYTE> bytes;
@@ -235,8 +204,8 @@ TEST_F(RegistryKeyTest, DeleteSubkeyRefusesANameThatWouldMeanTheKeyItself)
     Tarn::RegistryKey scratch = OpenScratchKey();
     scratch.CreateSubkey(Text(L"Child"), KEY_WRITE);
 
-    EXPECT_EQ(E_INVALIDARG, ThrownCode([&] { scratch.DeleteSubkey(Tarn::String(L"", true)); }));
-    EXPECT_EQ(E_INVALIDARG, ThrownCode([&] { scratch.DeleteSubkey(Tarn::String()); }));
+    EXPECT_EQ(E_INVALIDARG, TarnTest::ThrownCode([&] { scratch.DeleteSubkey(Tarn::String(L"", true)); }));
+    EXPECT_EQ(E_INVALIDARG, TarnTest::ThrownCode([&] { scratch.DeleteSubkey(Tarn::String()); }));
     EXPECT_TRUE(KeyExists(Below(L"Child")));
 }
 
@@ -300,7 +269,7 @@ TEST_F(RegistryKeyTest, RootKeysAreNeverClosed)
 {
     Tarn::RegistryKey copy;
     copy = Tarn::RegistryKey::CurrentUser;
-    EXPECT_EQ(Tarn::InvalidOperationException::Code, ThrownCode([&] { copy.Close(); }));
+    EXPECT_EQ(Tarn::InvalidOperationException::Code, TarnTest::ThrownCode([&] { copy.Close(); }));
 
     TarnTest::DebugOutputListener listener;
     {

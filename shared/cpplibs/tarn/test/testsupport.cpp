@@ -125,6 +125,23 @@ namespace TarnTest
         }
     }
 
+    size_t CountErrorLines(DebugOutputListener& listener, const std::string& source, const std::string& function,
+                           const std::string& message)
+    {
+        const std::string sourceField = " ERROR " + source + "(";
+        const std::string ending = ") " + function + "(): " + message + "\r\n";
+        size_t count = 0;
+        for (const std::string& line : listener.GetLinesContaining(ending))
+        {
+            if (line.find(sourceField) != std::string::npos && line.size() >= ending.size() &&
+                line.compare(line.size() - ending.size(), ending.size(), ending) == 0)
+            {
+                ++count;
+            }
+        }
+        return count;
+    }
+
     size_t GetHeapBytesInUse()
     {
         HANDLE heaps[256];

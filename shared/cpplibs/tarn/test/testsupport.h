@@ -83,6 +83,11 @@ namespace TarnTest
         std::thread m_reader;
     };
 
+    // How many ERROR lines of the trace source (such as "src\\tarnfile") the listener received from
+    // the function (its qualified name) with exactly this message.
+    size_t CountErrorLines(DebugOutputListener& listener, const std::string& source, const std::string& function,
+                           const std::string& message);
+
     // Bytes in use on every heap of the process (busy blocks), for leak checks.
     size_t GetHeapBytesInUse();
 
