@@ -14,3 +14,13 @@
         TARN_TRACE(::Tarn::TraceLevel::Error, (function), (message), tarnFailedCallError);      \
         throw ::Tarn::SystemException(::Tarn::HResultFromWin32(tarnFailedCallError));           \
     } while (false)
+
+// The same for a call on a named object (a file, a registry key): the name is argument 0 of the
+// message and the Win32 error argument 1.
+#define TARN_THROW_WIN32_FOR(function, message, name, error)                                     \
+    do                                                                                          \
+    {                                                                                           \
+        const DWORD tarnFailedCallError = (error);                                              \
+        TARN_TRACE(::Tarn::TraceLevel::Error, (function), (message), (name), tarnFailedCallError); \
+        throw ::Tarn::SystemException(::Tarn::HResultFromWin32(tarnFailedCallError));           \
+    } while (false)

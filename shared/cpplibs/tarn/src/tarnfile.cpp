@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "tarnexception.h"
+#include "tarnfailure.h"
 #include "tarntrace.h"
 
 namespace
@@ -46,10 +47,9 @@ namespace Tarn
                                                 creationDisposition, flagsAndAttributes, nullptr);
             if (handle == INVALID_HANDLE_VALUE)
             {
-                const DWORD error = ::GetLastError();
-                TARN_TRACE(TraceLevel::Error, L"Tarn::Io::File::Create",
-                           L"CreateFile() failed for file \"{0}\", GetLastError() returns 0x{1:X8}", ownPath, error);
-                throw SystemException(HResultFromWin32(error));
+                TARN_THROW_WIN32_FOR(L"Tarn::Io::File::Create",
+                                     L"CreateFile() failed for file \"{0}\", GetLastError() returns 0x{1:X8}", ownPath,
+                                     ::GetLastError());
             }
 
             m_path = std::move(ownPath);
@@ -66,10 +66,9 @@ namespace Tarn
 
             if (!::CloseHandle(m_handle))
             {
-                const DWORD error = ::GetLastError();
-                TARN_TRACE(TraceLevel::Error, L"Tarn::Io::File::Close",
-                           L"CloseHandle() failed for file \"{0}\", GetLastError() returns 0x{1:X}", m_path, error);
-                throw SystemException(HResultFromWin32(error));
+                TARN_THROW_WIN32_FOR(L"Tarn::Io::File::Close",
+                                     L"CloseHandle() failed for file \"{0}\", GetLastError() returns 0x{1:X}", m_path,
+                                     ::GetLastError());
             }
 
             m_handle = INVALID_HANDLE_VALUE;
@@ -89,10 +88,9 @@ namespace Tarn
             LARGE_INTEGER size = {};
             if (!::GetFileSizeEx(m_handle, &size))
             {
-                const DWORD error = ::GetLastError();
-                TARN_TRACE(TraceLevel::Error, L"Tarn::Io::File::GetSize",
-                           L"GetFileSizeEx() failed for file \"{0}\", GetLastError() returns 0x{1:X}", m_path, error);
-                throw SystemException(HResultFromWin32(error));
+                TARN_THROW_WIN32_FOR(L"Tarn::Io::File::GetSize",
+                                     L"GetFileSizeEx() failed for file \"{0}\", GetLastError() returns 0x{1:X}", m_path,
+                                     ::GetLastError());
             }
             return static_cast<UINT64>(size.QuadPart);
         }
@@ -104,11 +102,9 @@ namespace Tarn
             LARGE_INTEGER position = {};
             if (!::SetFilePointerEx(m_handle, distance, &position, FILE_CURRENT))
             {
-                const DWORD error = ::GetLastError();
-                TARN_TRACE(TraceLevel::Error, L"Tarn::Io::File::GetPosition",
-                           L"SetFilePointerEx() failed for file \"{0}\", GetLastError() returns 0x{1:X}", m_path,
-                           error);
-                throw SystemException(HResultFromWin32(error));
+                TARN_THROW_WIN32_FOR(L"Tarn::Io::File::GetPosition",
+                                     L"SetFilePointerEx() failed for file \"{0}\", GetLastError() returns 0x{1:X}", m_path,
+                                     ::GetLastError());
             }
             return static_cast<UINT64>(position.QuadPart);
         }
@@ -120,11 +116,9 @@ namespace Tarn
             distance.QuadPart = static_cast<LONGLONG>(position);
             if (!::SetFilePointerEx(m_handle, distance, nullptr, FILE_BEGIN))
             {
-                const DWORD error = ::GetLastError();
-                TARN_TRACE(TraceLevel::Error, L"Tarn::Io::File::SetPosition",
-                           L"SetFilePointerEx() failed for file \"{0}\", GetLastError() returns 0x{1:X}", m_path,
-                           error);
-                throw SystemException(HResultFromWin32(error));
+                TARN_THROW_WIN32_FOR(L"Tarn::Io::File::SetPosition",
+                                     L"SetFilePointerEx() failed for file \"{0}\", GetLastError() returns 0x{1:X}", m_path,
+                                     ::GetLastError());
             }
             m_endOfFile = false;
         }
@@ -141,9 +135,8 @@ namespace Tarn
                     m_endOfFile = true;
                     return 0;
                 }
-                TARN_TRACE(TraceLevel::Error, L"Tarn::Io::File::Read",
-                           L"ReadFile() failed for file \"{0}\", GetLastError() returns 0x{1:X}", m_path, error);
-                throw SystemException(HResultFromWin32(error));
+                TARN_THROW_WIN32_FOR(L"Tarn::Io::File::Read",
+                                     L"ReadFile() failed for file \"{0}\", GetLastError() returns 0x{1:X}", m_path, error);
             }
 
             if (bytesRead < size)
@@ -159,10 +152,9 @@ namespace Tarn
             DWORD bytesWritten = 0;
             if (!::WriteFile(m_handle, buffer, size, &bytesWritten, nullptr))
             {
-                const DWORD error = ::GetLastError();
-                TARN_TRACE(TraceLevel::Error, L"Tarn::Io::File::Write",
-                           L"WriteFile() failed for file \"{0}\", GetLastError() returns 0x{1:X}", m_path, error);
-                throw SystemException(HResultFromWin32(error));
+                TARN_THROW_WIN32_FOR(L"Tarn::Io::File::Write",
+                                     L"WriteFile() failed for file \"{0}\", GetLastError() returns 0x{1:X}", m_path,
+                                     ::GetLastError());
             }
             m_endOfFile = false;
         }

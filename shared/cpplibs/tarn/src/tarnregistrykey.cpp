@@ -57,9 +57,9 @@ namespace Tarn
         const LONG result = ::RegOpenKeyExW(GetHandle(), name.GetBuffer(), 0, access, &handle);
         if (result != ERROR_SUCCESS)
         {
-            TARN_TRACE(TraceLevel::Error, L"Tarn::RegistryKey::OpenSubkey",
-                       L"RegOpenKeyEx() failed for key {0}, error code 0x{1:X}", path, result);
-            throw SystemException(HResultFromWin32(static_cast<DWORD>(result)));
+            TARN_THROW_WIN32_FOR(L"Tarn::RegistryKey::OpenSubkey",
+                                 L"RegOpenKeyEx() failed for key {0}, error code 0x{1:X}", path,
+                                 static_cast<DWORD>(result));
         }
         return RegistryKey(handle, path);
     }
@@ -72,9 +72,9 @@ namespace Tarn
                                               access, nullptr, &handle, nullptr);
         if (result != ERROR_SUCCESS)
         {
-            TARN_TRACE(TraceLevel::Error, L"Tarn::RegistryKey::CreateSubkey",
-                       L"RegCreateKeyEx() failed for key {0}, error code 0x{1:X}", path, result);
-            throw SystemException(HResultFromWin32(static_cast<DWORD>(result)));
+            TARN_THROW_WIN32_FOR(L"Tarn::RegistryKey::CreateSubkey",
+                                 L"RegCreateKeyEx() failed for key {0}, error code 0x{1:X}", path,
+                                 static_cast<DWORD>(result));
         }
         return RegistryKey(handle, path);
     }
@@ -125,9 +125,9 @@ namespace Tarn
         const LONG result = ::RegCloseKey(GetHandle());
         if (result != ERROR_SUCCESS)
         {
-            TARN_TRACE(TraceLevel::Error, L"Tarn::RegistryKey::Close",
-                       L"RegCloseKey() failed for key {0}, error code 0x{1:X}", m_path, result);
-            throw SystemException(HResultFromWin32(static_cast<DWORD>(result)));
+            TARN_THROW_WIN32_FOR(L"Tarn::RegistryKey::Close",
+                                 L"RegCloseKey() failed for key {0}, error code 0x{1:X}", m_path,
+                                 static_cast<DWORD>(result));
         }
         m_handle = 0;
         m_path = String(L"", true);

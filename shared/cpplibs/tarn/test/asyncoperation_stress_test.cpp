@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <random>
@@ -289,13 +288,7 @@ TEST(AsyncOperationStressTest, RacingEndingsCompleteEachOperationOnceAndDestroyI
             ++tally.faults;
         }
     };
-    // Wine sometimes still holds a few hundred bytes for threads that have just ended; that
-    // noise comes and goes, while a leak shows in every measurement.
-    size_t growth = TarnTest::MeasureHeapGrowth(runRound, 16);
-    for (int retry = 0; retry < 2 && growth != 0; ++retry)
-    {
-        growth = std::min(growth, TarnTest::MeasureHeapGrowth(runRound, 16));
-    }
+    const size_t growth = TarnTest::MeasureHeapGrowth(runRound, 16);
 
     EXPECT_GE(tally.created, static_cast<long>(32 * Round::Size));
     EXPECT_EQ(tally.created, tally.destroyed);

@@ -7,7 +7,7 @@
 #include "containertestsupport.h"
 #include "tarnavltree.h"
 #include "tarnexception.h"
-#include "treeinspection.h"
+#include "avltreeshape.h"
 
 using Tarn::Containers::AvlTree;
 using IntTree = AvlTree<int, int>;

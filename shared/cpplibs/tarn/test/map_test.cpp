@@ -8,7 +8,7 @@
 #include "containertestsupport.h"
 #include "tarnexception.h"
 #include "tarnmap.h"
-#include "treeinspection.h"
+#include "avltreeshape.h"
 
 using Pair = Tarn::KeyValuePair<int, int>;
 

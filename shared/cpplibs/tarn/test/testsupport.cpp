@@ -1,5 +1,6 @@
 #include "testsupport.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <stdexcept>
@@ -172,17 +173,29 @@ namespace TarnTest
 
     size_t MeasureHeapGrowth(const std::function<void()>& workload, int iterations)
     {
-        for (int iteration = 0; iteration < iterations; ++iteration)
+        const auto runAll = [&workload, iterations] {
+            for (int iteration = 0; iteration < iterations; ++iteration)
+            {
+                workload();
+            }
+        };
+        runAll();
+        // Wine sometimes still holds a few hundred bytes for threads that have just ended; that
+        // noise comes and goes, while a leak shows in every measurement.
+        size_t growth = 0;
+        for (int measurement = 0; measurement < 3; ++measurement)
         {
-            workload();
+            const size_t before = GetHeapBytesInUse();
+            runAll();
+            const size_t after = GetHeapBytesInUse();
+            const size_t measured = after > before ? after - before : 0;
+            growth = measurement == 0 ? measured : std::min(growth, measured);
+            if (growth == 0)
+            {
+                break;
+            }
         }
-        const size_t before = GetHeapBytesInUse();
-        for (int iteration = 0; iteration < iterations; ++iteration)
-        {
-            workload();
-        }
-        const size_t after = GetHeapBytesInUse();
-        return after > before ? after - before : 0;
+        return growth;
     }
 
     HINSTANCE GetTestInstance()

@@ -92,7 +92,8 @@ namespace TarnTest
     size_t GetHeapBytesInUse();
 
     // Runs the workload a number of times to warm caches, then measures the heap before and after
-    // running it `iterations` more times; returns the growth in bytes (0 when it shrank).
+    // running it `iterations` more times; returns the growth in bytes (0 when it shrank). A growth
+    // is measured again, up to three times in all, and the smallest is returned.
     size_t MeasureHeapGrowth(const std::function<void()>& workload, int iterations);
 
     // The module handle of the test executable, which carries the test string table.
