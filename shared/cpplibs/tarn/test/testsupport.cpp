@@ -208,6 +208,11 @@ namespace TarnTest
     {
     }
 
+    Tarn::ModuleType TestModule::GetModuleType() const
+    {
+        return Tarn::ModuleType::Executable;
+    }
+
     bool TestModule::OnOutOfMemory()
     {
         ++m_outOfMemoryCalls;
