@@ -31,20 +31,7 @@ namespace Tarn
             {
             }
 
-            HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
-            {
-                return ComObjectImpl::QueryInterface(iid, object);
-            }
-
-            ULONG STDMETHODCALLTYPE AddRef() override
-            {
-                return ComObjectImpl::AddRef();
-            }
-
-            ULONG STDMETHODCALLTYPE Release() override
-            {
-                return ComObjectImpl::Release();
-            }
+            TARN_COM_FORWARD_IUNKNOWN
 
             // The new object's interface for the IID. With an outer object only IID_IUnknown is
             // accepted (E_NOINTERFACE otherwise), and the result is the new object's own

@@ -18,7 +18,8 @@ namespace Tarn
         // holds it through INonDelegatingUnknown.
         //
         // A derived class lists its interfaces in InternalQueryInterface and has the
-        // QueryInterface, AddRef and Release of each interface forward to this class's.
+        // QueryInterface, AddRef and Release of each interface forward to this class's
+        // (TARN_COM_FORWARD_IUNKNOWN).
         class ComObjectImpl : public IUnknown, public INonDelegatingUnknown
         {
         public:
@@ -132,3 +133,20 @@ namespace Tarn
         };
     }
 }
+
+// In a class derived from ComObjectImpl and from further COM interfaces: the IUnknown methods those
+// interfaces inherit, forwarding to ComObjectImpl's, so that every interface shares one identity and
+// one reference count.
+#define TARN_COM_FORWARD_IUNKNOWN                                                                  \
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override                   \
+    {                                                                                               \
+        return ::Tarn::Com::ComObjectImpl::QueryInterface(iid, object);                             \
+    }                                                                                               \
+    ULONG STDMETHODCALLTYPE AddRef() override                                                       \
+    {                                                                                               \
+        return ::Tarn::Com::ComObjectImpl::AddRef();                                                \
+    }                                                                                               \
+    ULONG STDMETHODCALLTYPE Release() override                                                      \
+    {                                                                                               \
+        return ::Tarn::Com::ComObjectImpl::Release();                                               \
+    }

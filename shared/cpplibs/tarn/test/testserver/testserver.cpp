@@ -29,20 +29,7 @@ namespace
         {
         }
 
-        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
-        {
-            return ComObjectImpl::QueryInterface(iid, object);
-        }
-
-        ULONG STDMETHODCALLTYPE AddRef() override
-        {
-            return ComObjectImpl::AddRef();
-        }
-
-        ULONG STDMETHODCALLTYPE Release() override
-        {
-            return ComObjectImpl::Release();
-        }
+        TARN_COM_FORWARD_IUNKNOWN
 
         HRESULT STDMETHODCALLTYPE GetClassID(CLSID* clsid) override
         {
