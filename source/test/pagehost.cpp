@@ -17,13 +17,13 @@ int main()
         std::printf("the page module cannot be loaded\n");
         return 1;
     }
-    wchar_t linkClassModule[MAX_PATH];
-    const HRESULT result = show(linkClassModule, MAX_PATH);
+    wchar_t linkModuleFile[MAX_PATH];
+    const HRESULT result = show(linkModuleFile, MAX_PATH);
     if (FAILED(result))
     {
         std::printf("ShowProbePage failed: 0x%08lX\n", static_cast<unsigned long>(result));
         return 1;
     }
-    std::printf("%ls\n", linkClassModule);
+    std::printf("%ls\n", linkModuleFile);
     return 0;
 }

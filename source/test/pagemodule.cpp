@@ -21,7 +21,7 @@ namespace
 
 // Shows the page in a sheet and copies the file name of the module that runs its link control into
 // the buffer. S_OK, or the code of what failed.
-extern "C" HRESULT WINAPI ShowProbePage(PWSTR linkClassModule, DWORD capacity)
+extern "C" HRESULT WINAPI ShowProbePage(PWSTR linkModuleFile, DWORD capacity)
 {
     try
     {
@@ -34,7 +34,7 @@ extern "C" HRESULT WINAPI ShowProbePage(PWSTR linkClassModule, DWORD capacity)
         {
             return E_FAIL;
         }
-        return ::lstrcpynW(linkClassModule, DigestryTest::GetWindowProcedureFile(link).c_str(), static_cast<int>(capacity))
+        return ::lstrcpynW(linkModuleFile, DigestryTest::GetWindowProcedureFile(link).c_str(), static_cast<int>(capacity))
             ? S_OK
             : E_FAIL;
     }

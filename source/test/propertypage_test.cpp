@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cwchar>
 #include <cwctype>
 #include <string>
 #include <utility>
@@ -63,47 +65,19 @@ namespace
     }
 
     // Runs a helper executable beside this one; returns its exit code and what it printed.
-    std::pair<DWORD, std::string> RunHelper(const std::wstring& name)
+    std::pair<int, std::string> RunHelper(const std::wstring& name)
     {
         wchar_t self[MAX_PATH];
         ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-        std::wstring commandLine(self);
-        commandLine = L"\"" + commandLine.substr(0, commandLine.find_last_of(L'\\') + 1) + name + L"\"";
-
-        SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
-        HANDLE readEnd = nullptr;
-        HANDLE writeEnd = nullptr;
-        if (!::CreatePipe(&readEnd, &writeEnd, &inheritable, 0))
+        const std::wstring folder(self, std::wcsrchr(self, L'\\') + 1);
+        FILE* const output = _wpopen((L"\"" + folder + name + L"\"").c_str(), L"r");
+        std::string printed;
+        char chunk[512];
+        while (output != nullptr && std::fgets(chunk, sizeof(chunk), output) != nullptr)
         {
-            return {~0u, "CreatePipe failed"};
+            printed += chunk;
         }
-        ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = writeEnd;
-        startup.hStdError = writeEnd;
-        PROCESS_INFORMATION process = {};
-        const BOOL started = ::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                              &startup, &process);
-        ::CloseHandle(writeEnd);
-        std::string output;
-        DWORD exitCode = ~0u;
-        if (started)
-        {
-            char chunk[512];
-            DWORD read = 0;
-            while (::ReadFile(readEnd, chunk, sizeof(chunk), &read, nullptr) && read != 0)
-            {
-                output.append(chunk, read);
-            }
-            ::WaitForSingleObject(process.hProcess, INFINITE);
-            ::GetExitCodeProcess(process.hProcess, &exitCode);
-            ::CloseHandle(process.hThread);
-            ::CloseHandle(process.hProcess);
-        }
-        ::CloseHandle(readEnd);
-        return {exitCode, output};
+        return {output != nullptr ? _pclose(output) : -1, printed};
     }
 
     // Kernel handles of this process: the platform's own count reads 0 under Wine.
@@ -301,8 +275,8 @@ TEST_F(PropertyPageTest, PagesAreMadeWithCommonControls6WithOrWithoutAHostManife
     // The page in a DLL of its own, as the shell loads it, in a host without and with a manifest.
     for (const wchar_t* host : {L"digestry_pagehost.exe", L"digestry_pagehost_manifest.exe"})
     {
-        const std::pair<DWORD, std::string> run = RunHelper(host);
-        EXPECT_EQ(0u, run.first) << run.second;
+        const std::pair<int, std::string> run = RunHelper(host);
+        EXPECT_EQ(0, run.first) << run.second;
         const std::wstring printed(run.second.begin(), run.second.end());
         EXPECT_TRUE(IsCommonControls6(printed)) << run.second;
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-// How the window wrappers turn a failed user32 call into an exception.
+// How a failed user32 or comctl32 call is turned into an exception.
 
 #include <windows.h>
 
