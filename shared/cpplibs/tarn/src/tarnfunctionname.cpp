@@ -134,28 +134,31 @@ namespace Tarn
     {
         try
         {
-            // The signature: [return type ]name[(parameters)][ [with substitutions]].
+            // GCC: "[return type ]name(parameters)[ [with substitutions]]"; MSVC: the name alone.
             const size_t length = std::strlen(compilerSignature);
             size_t clause = length;
-            size_t nameEnd = length;
             size_t nameStart = 0;
+            size_t nameEnd = length;
             int depth = 0;
             for (size_t index = 0; index < length; ++index)
             {
                 const char character = compilerSignature[index];
-                if (depth == 0 && character == '[' && index > 0 && compilerSignature[index - 1] == ' ')
+                if (depth == 0 && character == ' ' && compilerSignature[index + 1] == '[')
                 {
-                    clause = index;
-                    nameEnd = nameEnd < index - 1 ? nameEnd : index - 1;
+                    clause = index + 1;
+                    nameEnd = nameEnd < index ? nameEnd : index;
                     break;
                 }
-                if (depth == 0 && character == '(' && nameEnd == length)
+                if (depth == 0 && nameEnd == length)
                 {
-                    nameEnd = index;
-                }
-                if (depth == 0 && character == ' ' && nameEnd == length)
-                {
-                    nameStart = index + 1;
+                    if (character == '(')
+                    {
+                        nameEnd = index;
+                    }
+                    else if (character == ' ')
+                    {
+                        nameStart = index + 1;
+                    }
                 }
                 depth += NestingChange(character);
             }

@@ -110,9 +110,17 @@ namespace Tarn
         _THREAD_START_PARAMS* parameters = static_cast<_THREAD_START_PARAMS*>(startParameters);
         const HMODULE module = parameters->Module;
         const UINT32 exitCode = RunThread(parameters);
+#if defined(_UCRT) || (defined(_MSC_VER) && _MSC_VER >= 1900)
+        // The universal C runtime holds a reference of its own on the thread procedure's module and
+        // gives it back as it ends the thread, so returning to it is safe once ours is gone; ending
+        // the thread here would leave its reference behind and the module loaded for good.
+        ::FreeLibrary(module);
+        return exitCode;
+#else
         // Returning would run this module's code after the reference is gone; the system frees the
         // module and ends the thread without coming back here.
         ::FreeLibraryAndExitThread(module, exitCode);
+#endif
     }
 
     UINT32 Thread::RunThread(_THREAD_START_PARAMS* startParameters)

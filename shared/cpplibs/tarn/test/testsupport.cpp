@@ -1,7 +1,5 @@
 #include "testsupport.h"
 
-#include <cstdlib>
-
 #include <algorithm>
 #include <chrono>
 #include <cstring>
