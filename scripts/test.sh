@@ -5,7 +5,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 install_missing_packages
 build_all
-start_wine
-# Windows that need a display (dialogs, property sheets) get a virtual one.
+# Windows that need a display (dialogs, property sheets) get a virtual one. The prefix's services
+# start inside it too: a desktop started without a display cannot show top-level windows.
 xvfb-run --auto-servernum --server-args='-screen 0 1280x1024x24' \
-    ctest --test-dir "$build_dir" --output-on-failure --timeout 900
+    bash -c 'set -euo pipefail; source "$1"; start_wine; ctest --test-dir "$build_dir" --output-on-failure --timeout 900' \
+    test.sh "$(dirname "${BASH_SOURCE[0]}")/common.sh"

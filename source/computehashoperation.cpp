@@ -13,7 +13,8 @@ namespace
 
 ComputeHashOperation::ComputeHashOperation(Crypto::HashAlgorithm algorithm, const Tarn::String& filePath,
                                            const CompletionCallback& completionCallback)
-    : m_algorithm(algorithm), m_filePath(filePath), m_completionCallback(completionCallback), m_digest(nullptr)
+    : m_algorithm(algorithm), m_filePath(filePath), m_completionCallback(completionCallback), m_digest(nullptr),
+      m_reading(false)
 {
     TARN_TRACE(Tarn::TraceLevel::Info, L"ComputeHashOperation::ComputeHashOperation", L"ComputeHashOperation constructor");
     m_callbackReturned.Create(true, false);
@@ -50,9 +51,12 @@ bool ComputeHashOperation::Start()
         // that releases right after Start would destroy the operation under the new thread.
         AddRef();
         Tarn::AutoRefCountPtr<ComputeHashOperation> workerReference(this);
-        // The worker runs detached; its end is observed through the operation itself.
-        Tarn::Thread worker(this, 0, 0);
+        // The worker runs detached; its end is observed through the operation itself. Its handle is
+        // kept to abort its reads.
+        Tarn::AutoPtr<Tarn::Thread> worker(new Tarn::Thread(this, 0, 0));
         workerReference.Detach();
+        Tarn::AutoSynchronizer lock(GetLock());
+        m_worker = worker.Detach();
     }
     catch (const Tarn::Exception& exception)
     {
@@ -99,7 +103,15 @@ void ComputeHashOperation::Run()
     {
         TARN_TRACE_EXCEPTION(L"ComputeHashOperation::Run", exception);
         CloseFile();
-        SetFailed(exception.GetErrorCode());
+        // A read aborted by the cancellation fails; the owner asked to stop, not for a failure.
+        if (IsCancellationRequested())
+        {
+            SetCancelled();
+        }
+        else
+        {
+            SetFailed(exception.GetErrorCode());
+        }
         return;
     }
     if (cancelled)
@@ -109,6 +121,24 @@ void ComputeHashOperation::Run()
     else
     {
         SetCompleted();
+    }
+}
+
+void ComputeHashOperation::OnCancel()
+{
+    // The worker announces a read under the lock after its last look at the cancellation flag, so
+    // from here on it starts no new read; the one it announced may not have reached the system yet,
+    // and cannot be aborted before it has.
+    for (;;)
+    {
+        {
+            Tarn::AutoSynchronizer lock(GetLock());
+            if (!m_reading || (!m_worker.IsNull() && ::CancelSynchronousIo(m_worker->GetHandle())))
+            {
+                return;
+            }
+        }
+        ::Sleep(1);
     }
 }
 
@@ -133,18 +163,43 @@ bool ComputeHashOperation::HashFile(Crypto::Hash& hash)
     Tarn::AutoArrayPtr<BYTE> block(new BYTE[BlockSize]);
     for (;;)
     {
-        if (IsCancellationRequested())
+        UINT32 count = 0;
+        if (!ReadBlock(block.Get(), count))
         {
             return false;
         }
-        // The worker is the file's only user while it runs, so it reads without the lock.
-        const UINT32 count = m_file->Read(block.Get(), BlockSize);
         if (count == 0)
         {
             return true;
         }
         hash.HashData(block.Get(), count);
     }
+}
+
+bool ComputeHashOperation::ReadBlock(BYTE* block, UINT32& count)
+{
+    {
+        Tarn::AutoSynchronizer lock(GetLock());
+        if (IsCancellationRequested())
+        {
+            return false;
+        }
+        m_reading = true;
+    }
+    try
+    {
+        // The worker is the file's only user while it runs, so it reads without the lock.
+        count = m_file->Read(block, BlockSize);
+    }
+    catch (const Tarn::Exception&)
+    {
+        Tarn::AutoSynchronizer lock(GetLock());
+        m_reading = false;
+        throw;
+    }
+    Tarn::AutoSynchronizer lock(GetLock());
+    m_reading = false;
+    return true;
 }
 
 void ComputeHashOperation::CloseFile()

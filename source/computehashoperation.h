@@ -11,6 +11,7 @@
 #include "tarnfile.h"
 #include "tarnrunnable.h"
 #include "tarnstring.h"
+#include "tarnthread.h"
 
 namespace Crypto
 {
@@ -20,9 +21,11 @@ namespace Crypto
 // Computes the digest of one file with one algorithm on a worker thread of its own.
 //
 // Start opens the file on the calling thread, so that a missing or locked file fails at once, and
-// hands the reading to the worker, which checks for cancellation before every block. When the
-// operation ends (completed, failed or cancelled) it calls its completion callback once: on the
-// worker, or on the calling thread when Start failed.
+// hands the reading to the worker, which checks for cancellation before every block. Cancelling
+// also aborts a read the worker is waiting in, so that a hung share or a silent pipe cannot keep
+// the operation from ending; an operation asked to cancel ends Cancelled even when its aborted
+// read fails. When the operation ends (completed, failed or cancelled) it calls its completion
+// callback once: on the worker, or on the calling thread when Start failed.
 //
 // Reference counted: the creator holds the first reference. From a successful Start until its work
 // and its callback are done, the worker holds one too, so the creator may release at any time.
@@ -56,12 +59,17 @@ public:
 protected:
     ~ComputeHashOperation() override;
 
+    // Aborts the worker's pending read; returns once the worker is not left waiting in one.
+    void OnCancel() override;
     // Invokes the completion callback. InvalidOperationException when the callback is empty.
     void OnCompleted() override;
 
 private:
     // Feeds the file to the hash block by block. False when a cancellation was noticed.
     bool HashFile(Crypto::Hash& hash);
+    // Reads the next block unless a cancellation has been asked for (false). The read is announced
+    // under the lock, so that OnCancel knows to abort it.
+    bool ReadBlock(BYTE* block, UINT32& count);
     void CloseFile();
 
     const Crypto::HashAlgorithm m_algorithm;
@@ -70,4 +78,6 @@ private:
     Tarn::Event m_callbackReturned;
     Tarn::AutoPtr<Tarn::Io::File> m_file;   // under the lock, except while the worker reads
     Tarn::IBuffer* m_digest;                // one reference held; under the lock
+    Tarn::AutoPtr<Tarn::Thread> m_worker;   // under the lock; its handle is what a read is aborted by
+    bool m_reading;                         // under the lock; the worker is in or about to enter a read
 };

@@ -54,6 +54,10 @@ bool HashManager::ComputeHash(Crypto::HashAlgorithm algorithm)
 {
     Tarn::AutoSynchronizer lock(&m_lock);
     RequireActive();
+    if (algorithm < Crypto::HashAlgorithm::Md5 || algorithm > Crypto::HashAlgorithm::Sha512)
+    {
+        throw Tarn::ArgumentException();
+    }
     const EntryPair* existing = m_entries.Find(algorithm);
     if (existing != nullptr)
     {
@@ -262,10 +266,6 @@ void HashManager::OnComputeHashOperationCompleted(ComputeHashOperation* operatio
         {
             entry->Value.ErrorCode = operation->GetErrorCode();
         }
-        entry->Value.Operation = nullptr;
-        operation->Release();
-        // Copied under the lock: once it is released this thread must not read the manager, which
-        // may be shut down and destroyed meanwhile.
         window = m_notificationWindow;
         message = m_notificationMessage;
     }
@@ -273,5 +273,14 @@ void HashManager::OnComputeHashOperationCompleted(ComputeHashOperation* operatio
     {
         const WPARAM kind = state == Tarn::AsyncOperationState::Failed ? 1 : 0;
         ::PostMessageW(window, message, kind, static_cast<LPARAM>(algorithm));
+    }
+    // The entry keeps its operation until the message is posted, so that a Shutdown meanwhile finds
+    // the operation and waits for this callback to return instead of returning before the post.
+    Tarn::AutoSynchronizer lock(&m_lock);
+    EntryPair* entry = m_entries.Find(algorithm);
+    if (entry != nullptr && entry->Value.Operation == operation)
+    {
+        entry->Value.Operation = nullptr;
+        operation->Release();
     }
 }

@@ -42,7 +42,8 @@ public:
 
     // Starts the computation unless the algorithm has been asked for before. False only when a
     // failure is recorded for it; a start that fails at once returns true, with the failure
-    // already recorded and posted.
+    // already recorded and posted. ArgumentException, with nothing opened or started, for a value
+    // that names no algorithm.
     bool ComputeHash(Crypto::HashAlgorithm algorithm);
     // The finished digest with a reference added for the caller, or null when there is none (yet).
     Tarn::IBuffer* GetHash(Crypto::HashAlgorithm algorithm) const;
@@ -61,7 +62,7 @@ private:
     struct _HASH_DATA_ENTRY
     {
         Tarn::IBuffer* Digest;              // one reference held, or null
-        ComputeHashOperation* Operation;    // the creator's reference while it runs, or null
+        ComputeHashOperation* Operation;    // the creator's reference until its callback has posted, or null
         HRESULT ErrorCode;
     };
     typedef Tarn::KeyValuePair<Crypto::HashAlgorithm, _HASH_DATA_ENTRY> EntryPair;

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "hashmanager.h"
 #include "knownanswers.h"
@@ -229,6 +233,108 @@ TEST_F(HashManagerTest, ShutdownCancelsAndAwaitsRunningComputationsWithoutNotify
     Tarn::SetTraceLevel(Tarn::TraceLevel::Error);
     EXPECT_TRUE(listener.GetLines().empty()) << "a second Shutdown does nothing";
     EXPECT_THROW(manager.ComputeHash(Crypto::HashAlgorithm::Sha1), Tarn::InvalidOperationException);
+}
+
+TEST_F(HashManagerTest, UnknownAlgorithmIsRefusedBeforeAnythingIsOpenedStartedOrRecorded)
+{
+    const TemporaryFile file("abc");
+    HashManager manager;
+    manager.Initialize(PathOf(file), m_window.GetHandle());
+    TarnTest::DebugOutputListener listener;
+    Tarn::SetTraceLevel(Tarn::TraceLevel::Info);
+
+    for (const INT32 value : {0, 6, -1})
+    {
+        SCOPED_TRACE(value);
+        const auto algorithm = static_cast<Crypto::HashAlgorithm>(value);
+        EXPECT_THROW(manager.ComputeHash(algorithm), Tarn::ArgumentException);
+        EXPECT_TRUE(::DeleteFileW(file.GetPath().c_str())) << "the file was never opened";
+        const HANDLE recreated = ::CreateFileW(file.GetPath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        EXPECT_NE(INVALID_HANDLE_VALUE, recreated);
+        ::CloseHandle(recreated);
+        EXPECT_EQ(S_OK, manager.GetErrorCode(algorithm)) << "nothing recorded";
+    }
+    Tarn::SetTraceLevel(Tarn::TraceLevel::Error);
+    EXPECT_TRUE(listener.GetLinesContaining("ComputeHashOperation constructor").empty()) << "no worker started";
+    EXPECT_FALSE(m_window.WaitForNotifications(1, 100));
+}
+
+TEST_F(HashManagerTest, ShutdownAbortsAReadThatWouldNeverCompleteAndPostsNothing)
+{
+    // A pipe whose writer never writes stands for a hung network share.
+    const std::wstring pipeName = L"\\\\.\\pipe\\DigestryTest." + std::to_wstring(::GetCurrentProcessId());
+    const HANDLE pipe = ::CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 0, 0,
+                                           0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, pipe);
+    const size_t threadsBefore = DigestryTest::CountProcessThreads();
+    HashManager manager;
+    manager.Initialize(Tarn::String(pipeName.c_str(), false), m_window.GetHandle());
+    ASSERT_TRUE(manager.ComputeHash(Crypto::HashAlgorithm::Sha256));
+    ::Sleep(100);
+    // Should the read not be aborted, the writer goes away after a while, so the test ends anyway.
+    const HANDLE finished = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread writer([pipe, finished] {
+        if (::WaitForSingleObject(finished, 5000) == WAIT_TIMEOUT)
+        {
+            ::DisconnectNamedPipe(pipe);
+        }
+    });
+
+    const auto start = std::chrono::steady_clock::now();
+    manager.Shutdown();
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    ::SetEvent(finished);
+    writer.join();
+
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 100);
+    EXPECT_EQ(HashManagerState::ShutDown, manager.GetState());
+    EXPECT_FALSE(m_window.WaitForNotifications(1, 200)) << "a cancelled computation posts nothing";
+    EXPECT_TRUE(WaitForThreadCount(threadsBefore));
+    ::CloseHandle(finished);
+    ::CloseHandle(pipe);
+}
+
+TEST_F(HashManagerTest, NoCompletionMessageIsPostedAfterShutdownHasReturned)
+{
+    const TemporaryFile file("abc");
+    const WPARAM shutdownReturned = 2;
+    // A window per round, so that each round's late messages are told apart from the next round's.
+    std::vector<std::unique_ptr<NotificationWindow>> windows;
+    for (int round = 0; round < 400; ++round)
+    {
+        windows.push_back(std::make_unique<NotificationWindow>());
+        const HWND window = windows.back()->GetHandle();
+        HashManager manager;
+        manager.Initialize(PathOf(file), window);
+        for (const CryptoTest::KnownAnswer& answer : CryptoTest::KnownAnswers())
+        {
+            manager.ComputeHash(answer.algorithm);
+        }
+        // Shuts down the moment the last digest is stored, while its completion is still on its way.
+        for (size_t stored = 0; stored < CryptoTest::KnownAnswers().size();)
+        {
+            stored = 0;
+            for (const CryptoTest::KnownAnswer& answer : CryptoTest::KnownAnswers())
+            {
+                if (Tarn::IBuffer* digest = manager.GetHash(answer.algorithm))
+                {
+                    digest->Release();
+                    ++stored;
+                }
+            }
+        }
+        manager.Shutdown();
+        ::PostMessageW(window, HashManager::CompletionMessage, shutdownReturned, 0);
+    }
+    windows.back()->WaitForNotifications(~static_cast<size_t>(0), 300);
+
+    size_t lateRounds = 0;
+    for (const std::unique_ptr<NotificationWindow>& window : windows)
+    {
+        lateRounds += window->GetNotifications().back().kind != shutdownReturned ? 1 : 0;
+    }
+    EXPECT_EQ(0u, lateRounds) << "rounds with a message that arrived after Shutdown had returned";
 }
 
 TEST_F(HashManagerTest, NoCompletionCallbackTouchesAManagerDestroyedRightAfterShutdown)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tarnexception.h"
+#include "tarnfunctionname.h"
 #include "tarntrace.h"
 
 namespace Tarn
@@ -52,7 +53,7 @@ namespace Tarn
             }
             catch (const Exception& exception)
             {
-                TARN_TRACE_EXCEPTION(L"Tarn::AutoPtr<T>::~AutoPtr", exception);
+                TARN_TRACE_EXCEPTION(TARN_TEMPLATE_FUNCTION, exception);
             }
             this->m_pointer = nullptr;
         }

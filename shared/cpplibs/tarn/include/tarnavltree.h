@@ -129,6 +129,7 @@ namespace Tarn
             // The top of the path is the current node. A node on the path becomes current when it
             // is marked visited, which happens once its left subtree is done; its right subtree is
             // entered next, and the node is dropped from the path when that subtree is done too.
+            // Either it moves on completely or, when it throws, the position stays where it was.
             bool MoveNext(EnumeratorState& state) override
             {
                 if (m_count == 0)
@@ -156,8 +157,10 @@ namespace Tarn
                     }
                     if (top.Node->Right != nullptr && !top.RightSubtreeEntered)
                     {
-                        top.RightSubtreeEntered = true;
+                        // Marked only once the spine is on the path: pushing does not move the
+                        // elements below, so the reference still holds.
                         PushLeftSpine(path, top.Node->Right);
+                        top.RightSubtreeEntered = true;
                         return true;
                     }
                     path.Pop();
@@ -210,12 +213,25 @@ namespace Tarn
                 return reinterpret_cast<_TRAVERSAL_STATE*>(state);
             }
 
-            // Pushes the node and its chain of left descendants; the leftmost becomes current.
+            // Pushes the node and its chain of left descendants; the leftmost becomes current. All
+            // or nothing: a failed push takes the ones before it off again.
             static void PushLeftSpine(Stack<TraversalStackElement>& path, TreeNode* node)
             {
-                for (; node != nullptr; node = node->Left)
+                const UINT32 depth = path.GetCount();
+                try
                 {
-                    path.Push(TraversalStackElement(node));
+                    for (; node != nullptr; node = node->Left)
+                    {
+                        path.Push(TraversalStackElement(node));
+                    }
+                }
+                catch (const Exception&)
+                {
+                    while (path.GetCount() > depth)
+                    {
+                        path.Pop();
+                    }
+                    throw;
                 }
                 path.Peek().Visited = true;
             }

@@ -23,7 +23,7 @@ namespace Tarn
         class ComObjectImpl : public IUnknown, public INonDelegatingUnknown
         {
         public:
-            static constexpr wchar_t TraceSource[] = L"tarncomobjectimpl";
+            static constexpr const wchar_t TraceSource[] = L"tarncomobjectimpl";
 
             ComObjectImpl(const ComObjectImpl&) = delete;
             ComObjectImpl& operator=(const ComObjectImpl&) = delete;

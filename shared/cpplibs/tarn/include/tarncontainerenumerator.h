@@ -6,6 +6,7 @@
 #include "tarnenumeratorimpl.h"
 #include "tarnexception.h"
 #include "tarnreferencecounted.h"
+#include "tarnfunctionname.h"
 #include "tarntrace.h"
 
 namespace Tarn
@@ -62,7 +63,7 @@ namespace Tarn
                 }
                 catch (const Exception& exception)
                 {
-                    TARN_TRACE_EXCEPTION(L"Tarn::Containers::ContainerEnumerator<T>::~ContainerEnumerator", exception);
+                    TARN_TRACE_EXCEPTION(TARN_TEMPLATE_FUNCTION, exception);
                 }
             }
 

@@ -7,6 +7,7 @@
 #include "tarnexception.h"
 #include "tarnlistbase.h"
 #include "tarnnode.h"
+#include "tarnfunctionname.h"
 #include "tarntrace.h"
 
 namespace Tarn
@@ -31,7 +32,7 @@ namespace Tarn
                 }
                 catch (const Exception& exception)
                 {
-                    TARN_TRACE_EXCEPTION(L"Tarn::Containers::List<T>::~List", exception);
+                    TARN_TRACE_EXCEPTION(TARN_TEMPLATE_FUNCTION, exception);
                 }
             }
 

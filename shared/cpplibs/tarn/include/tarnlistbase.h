@@ -7,6 +7,7 @@
 #include "tarnexception.h"
 #include "tarnilist.h"
 #include "tarnnode.h"
+#include "tarnfunctionname.h"
 #include "tarntrace.h"
 
 namespace Tarn
@@ -37,7 +38,7 @@ namespace Tarn
                     }
                     catch (const Exception& exception)
                     {
-                        TARN_TRACE_EXCEPTION(L"Tarn::Containers::ListBase<T>::~ListBase", exception);
+                        TARN_TRACE_EXCEPTION(TARN_TEMPLATE_FUNCTION, exception);
                     }
                 }
             }
@@ -93,7 +94,7 @@ namespace Tarn
             {
                 if (state == BeforeFirst || state == AfterLast)
                 {
-                    TARN_TRACE(TraceLevel::Error, L"Tarn::Containers::ListBase<T>::GetCurrentEnumeratorItem",
+                    TARN_TRACE(TraceLevel::Error, TARN_TEMPLATE_FUNCTION,
                                L"Invalid enumerator state");
                     throw InvalidOperationException();
                 }

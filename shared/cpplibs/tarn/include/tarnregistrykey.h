@@ -42,8 +42,8 @@ namespace Tarn
         // or null name writes the default value. ArgumentException for a null text.
         void SetStringValue(const String& name, const String& text, DWORD type) const;
         // Deletes the subkey with all its descendants, children first. Returns false, without a
-        // trace, when it does not exist. ArgumentException for a null or empty name, which would
-        // name this key itself.
+        // trace, when it does not exist. Links are deleted as keys of their own, never followed.
+        // ArgumentException for a null or empty name, which would name this key itself.
         bool DeleteSubkey(const String& name) const;
 
         // Nothing when no key is held. InvalidOperationException for a predefined root. When
@@ -73,7 +73,8 @@ namespace Tarn
                    handle <= static_cast<ULONG_PTR>(static_cast<LONG_PTR>(static_cast<LONG>(0x80000005)));
         }
 
-        static bool InternalDeleteSubkey(HKEY parent, PCWSTR name);
+        // False when the key is missing and may be; a child that was just listed may not.
+        static bool InternalDeleteSubkey(HKEY parent, PCWSTR name, bool mayBeMissing);
         String ComposePath(const String& name) const;
 
         ULONG_PTR m_handle;     // an HKEY; 0 when no key is held

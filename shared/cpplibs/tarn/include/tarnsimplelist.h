@@ -7,6 +7,7 @@
 #include "tarnexception.h"
 #include "tarnilist.h"
 #include "tarnsimplenode.h"
+#include "tarnfunctionname.h"
 #include "tarntrace.h"
 
 namespace Tarn
@@ -36,7 +37,7 @@ namespace Tarn
                     }
                     catch (const Exception& exception)
                     {
-                        TARN_TRACE_EXCEPTION(L"Tarn::Containers::SimpleList<T>::~SimpleList", exception);
+                        TARN_TRACE_EXCEPTION(TARN_TEMPLATE_FUNCTION, exception);
                     }
                 }
             }
@@ -86,7 +87,7 @@ namespace Tarn
             // Not provided by this list: NotImplementedException.
             void AddItems(IEnumerable<T>&) override
             {
-                TARN_TRACE(TraceLevel::Warning, L"Tarn::Containers::SimpleList<T>::AddItems", L"Not implemented");
+                TARN_TRACE(TraceLevel::Warning, TARN_TEMPLATE_FUNCTION, L"Not implemented");
                 throw NotImplementedException();
             }
 
@@ -164,7 +165,7 @@ namespace Tarn
             {
                 if (state == BeforeFirst || state == AfterLast)
                 {
-                    TARN_TRACE(TraceLevel::Error, L"Tarn::Containers::SimpleList<T>::GetCurrentEnumeratorItem",
+                    TARN_TRACE(TraceLevel::Error, TARN_TEMPLATE_FUNCTION,
                                L"Invalid enumerator state");
                     throw InvalidOperationException();
                 }

@@ -4,6 +4,7 @@
 
 #include "tarnexception.h"
 #include "tarnsimplelist.h"
+#include "tarnfunctionname.h"
 #include "tarntrace.h"
 
 namespace Tarn
@@ -30,7 +31,7 @@ namespace Tarn
                 }
                 catch (const Exception& exception)
                 {
-                    TARN_TRACE_EXCEPTION(L"Tarn::Containers::Stack<T>::~Stack", exception);
+                    TARN_TRACE_EXCEPTION(TARN_TEMPLATE_FUNCTION, exception);
                 }
             }
 

@@ -18,6 +18,10 @@ namespace Tarn
     //
     // A Tarn::Exception or any other exception escaping the work is traced at ERROR and ends the
     // thread with exit code E_UNEXPECTED; it never leaves the thread.
+    //
+    // Every thread holds a reference on the module containing this code from before it starts until
+    // its very last instruction, so a DLL freed by its host while its threads wind down stays loaded
+    // until the last of them has exited.
     class Thread : public WaitableObject
     {
     public:
@@ -32,6 +36,7 @@ namespace Tarn
             IRunnable* Runnable = nullptr;  // not owned
             Delegate<> Callback;
             void* Argument = nullptr;
+            HMODULE Module = nullptr;  // the thread's reference, given back as it exits
         };
 
         // Each constructor starts the thread at once: it is running when the constructor returns.
@@ -55,7 +60,10 @@ namespace Tarn
     private:
         // Hands the record to a new thread; on failure the record stays with the caller's owner.
         void StartThread(AutoPtr<_THREAD_START_PARAMS>& parameters, UINT32 stackSize);
+        // Runs the work, then gives the module reference back and exits the thread in one call.
         static unsigned __stdcall StaticThreadProc(void* startParameters);
+        // Everything the thread does but exiting: the work, COM, the traces, freeing the record.
+        static UINT32 RunThread(_THREAD_START_PARAMS* startParameters);
 
         HANDLE m_handle;
         UINT32 m_threadId;

@@ -1,9 +1,14 @@
 #include "tarnregistrykey.h"
 
+#include <winternl.h>
+
 #include "tarnautoptr.h"
 #include "tarnexception.h"
 #include "tarnfailure.h"
 #include "tarntrace.h"
+
+// The one way to delete a key through a handle of its own, which is what deleting a link itself takes.
+extern "C" NTSTATUS NTAPI NtDeleteKey(HANDLE key);
 
 namespace
 {
@@ -108,7 +113,7 @@ namespace Tarn
         {
             throw ArgumentException();
         }
-        return InternalDeleteSubkey(GetHandle(), name.GetBuffer());
+        return InternalDeleteSubkey(GetHandle(), name.GetBuffer(), true);
     }
 
     void RegistryKey::Close()
@@ -166,11 +171,13 @@ namespace Tarn
         m_path = other.m_path;
     }
 
-    bool RegistryKey::InternalDeleteSubkey(HKEY parent, PCWSTR name)
+    bool RegistryKey::InternalDeleteSubkey(HKEY parent, PCWSTR name, bool mayBeMissing)
     {
+        // A link is opened as the key it is, never as its target: the target is not part of the
+        // tree, and may not exist at all.
         HKEY handle = nullptr;
-        LONG result = ::RegOpenKeyExW(parent, name, 0, DeleteTreeAccess, &handle);
-        if (result == ERROR_FILE_NOT_FOUND)
+        LONG result = ::RegOpenKeyExW(parent, name, REG_OPTION_OPEN_LINK, DeleteTreeAccess, &handle);
+        if (result == ERROR_FILE_NOT_FOUND && mayBeMissing)
         {
             return false;
         }
@@ -195,7 +202,8 @@ namespace Tarn
         const DWORD childNameCapacity = longestChildName > MAXDWORD - 2 ? MAXDWORD : longestChildName + 2;
         AutoArrayPtr<WCHAR> childName(new WCHAR[childNameCapacity]);
 
-        // Each deleted child moves the next one to index 0.
+        // Each deleted child moves the next one to index 0. A child just listed must be removable:
+        // one that is not would be listed again and again.
         for (;;)
         {
             DWORD childNameLength = childNameCapacity;
@@ -205,12 +213,21 @@ namespace Tarn
             {
                 break;
             }
-            InternalDeleteSubkey(handle, childName.Get());
+            InternalDeleteSubkey(handle, childName.Get(), false);
         }
         if (result != ERROR_NO_MORE_ITEMS)
         {
             TARN_THROW_WIN32(L"Tarn::RegistryKey::InternalDeleteSubkey", L"RegEnumKeyEx() failed, error code 0x{0:X}",
                              static_cast<DWORD>(result));
+        }
+
+        // Deleted through the handle opened above: deleting by name would follow a link to its
+        // target and delete that instead.
+        const NTSTATUS status = ::NtDeleteKey(handle);
+        if (status < 0)
+        {
+            TARN_THROW_WIN32(L"Tarn::RegistryKey::InternalDeleteSubkey", L"NtDeleteKey() failed, error code 0x{0:X}",
+                             ::RtlNtStatusToDosError(status));
         }
 
         // Closed here rather than by the owner, so that a failure is reported and thrown.
@@ -219,13 +236,6 @@ namespace Tarn
         if (result != ERROR_SUCCESS)
         {
             TARN_THROW_WIN32(L"Tarn::RegistryKey::InternalDeleteSubkey", L"RegCloseKey() failed, error code 0x{0:X}",
-                             static_cast<DWORD>(result));
-        }
-
-        result = ::RegDeleteKeyW(parent, name);
-        if (result != ERROR_SUCCESS)
-        {
-            TARN_THROW_WIN32(L"Tarn::RegistryKey::InternalDeleteSubkey", L"RegDeleteKey() failed, error code 0x{0:X}",
                              static_cast<DWORD>(result));
         }
         return true;

@@ -81,11 +81,21 @@ namespace Tarn
 
     void Thread::StartThread(AutoPtr<_THREAD_START_PARAMS>& parameters, UINT32 stackSize)
     {
+        HMODULE module = nullptr;
+        if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                  reinterpret_cast<LPCWSTR>(reinterpret_cast<ULONG_PTR>(&StaticThreadProc)), &module))
+        {
+            TARN_THROW_WIN32(L"Tarn::Thread::StartThread", L"GetModuleHandleEx() failed, error code 0x{0:X}",
+                             ::GetLastError());
+        }
+        parameters->Module = module;
+
         const uintptr_t handle =
             ::_beginthreadex(nullptr, stackSize, &StaticThreadProc, parameters.Get(), 0, &m_threadId);
         if (handle == 0)
         {
             const DWORD error = ::GetLastError();
+            ::FreeLibrary(module);
             m_handle = nullptr;
             m_threadId = 0;
             TARN_THROW_WIN32(L"Tarn::Thread::StartThread", L"Failed to create new thread, error code 0x{0:X}", error);
@@ -97,9 +107,27 @@ namespace Tarn
 
     unsigned __stdcall Thread::StaticThreadProc(void* startParameters)
     {
+        _THREAD_START_PARAMS* parameters = static_cast<_THREAD_START_PARAMS*>(startParameters);
+        const HMODULE module = parameters->Module;
+        const UINT32 exitCode = RunThread(parameters);
+#if defined(_UCRT) || (defined(_MSC_VER) && _MSC_VER >= 1900)
+        // The universal C runtime holds a reference of its own on the thread procedure's module and
+        // gives it back as it ends the thread, so returning to it is safe once ours is gone; ending
+        // the thread here would leave its reference behind and the module loaded for good.
+        ::FreeLibrary(module);
+        return exitCode;
+#else
+        // Returning would run this module's code after the reference is gone; the system frees the
+        // module and ends the thread without coming back here.
+        ::FreeLibraryAndExitThread(module, exitCode);
+#endif
+    }
+
+    UINT32 Thread::RunThread(_THREAD_START_PARAMS* startParameters)
+    {
         TARN_TRACE(TraceLevel::Verbose, L"Tarn::Thread::StaticThreadProc", L"Thread ID 0x{0:X} starting",
                    ::GetCurrentThreadId());
-        const AutoPtr<_THREAD_START_PARAMS> parameters(static_cast<_THREAD_START_PARAMS*>(startParameters));
+        const AutoPtr<_THREAD_START_PARAMS> parameters(startParameters);
 
         bool comInitialized = false;
         HRESULT comResult = S_OK;

@@ -7,7 +7,19 @@
 
 #include "tarnautoptr.h"
 #include "tarnreferencecounted.h"
+#include "tarnstring.h"
 #include "testsupport.h"
+
+namespace AutoPtrTesting
+{
+    // A template, so that the owning pointer's instantiation nests one in another.
+    template <typename T>
+    class ThrowingOnDestruction
+    {
+    public:
+        ~ThrowingOnDestruction() noexcept(false) { throw Tarn::InvalidOperationException(); }
+    };
+}
 
 namespace
 {
@@ -21,11 +33,6 @@ namespace
         int& m_destructions;
     };
 
-    class ThrowingOnDestruction
-    {
-    public:
-        ~ThrowingOnDestruction() noexcept(false) { throw Tarn::InvalidOperationException(); }
-    };
 
     class Counted : public Tarn::ReferenceCountedObject
     {
@@ -113,13 +120,18 @@ TEST_F(AutoPtrTest, ExceptionFromTheObjectsDestructorIsStoppedAndTraced)
     Tarn::SetTraceLevel(Tarn::TraceLevel::Error);
     TarnTest::DebugOutputListener listener;
     {
-        Tarn::AutoPtr<ThrowingOnDestruction> pointer(new ThrowingOnDestruction());
+        Tarn::AutoPtr<AutoPtrTesting::ThrowingOnDestruction<Tarn::String*>> pointer(
+            new AutoPtrTesting::ThrowingOnDestruction<Tarn::String*>());
     }
     Tarn::SetTraceLevel(Tarn::TraceLevel::Warning);
 
     const std::vector<std::string> lines = listener.GetLinesContaining(" ERROR tarnautoptr(");
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NE(lines[0].find("(): Exception caught. Error code: 0x80004021, Description: "), std::string::npos) << lines[0];
+    // The instantiation's name tells which owning pointer it was.
+    EXPECT_NE(lines[0].find(" Tarn::AutoPtr<AutoPtrTesting::ThrowingOnDestruction<Tarn::String *> >::~AutoPtr(): "
+                            "Exception caught. Error code: 0x80004021, Description: "),
+              std::string::npos)
+        << lines[0];
 }
 
 class AutoArrayPtrTest : public ::testing::Test

@@ -97,7 +97,7 @@ TEST_F(EnumeratorTest, FailureToGiveTheStateBackIsTracedNotThrown)
     const auto lines = listener.GetLinesContaining("Exception caught. Error code: 0x80070005");
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find(" ERROR tarncontainerenumerator("), std::string::npos) << lines[0];
-    EXPECT_NE(lines[0].find("Tarn::Containers::ContainerEnumerator<T>::~ContainerEnumerator(): "), std::string::npos)
+    EXPECT_NE(lines[0].find("Tarn::Containers::ContainerEnumerator<int>::~ContainerEnumerator(): "), std::string::npos)
         << lines[0];
 }
 

@@ -9,6 +9,7 @@
 #include "tarnexception.h"
 #include "tarnmap.h"
 #include "avltreeshape.h"
+#include "testsupport.h"
 
 using Pair = Tarn::KeyValuePair<int, int>;
 
@@ -99,6 +100,44 @@ TEST_F(MapTest, ClonedEnumeratorContinuesIndependentlyFromTheSamePair)
     }
     EXPECT_EQ(original, (std::vector<int>{4, 5, 6, 7}));
     EXPECT_EQ(cloned, (std::vector<int>{3, 4, 5, 6, 7}));
+}
+
+TEST_F(MapTest, MoveNextWhoseAllocationFailsLeavesThePositionWhereItWas)
+{
+    for (int key = 1; key <= 15; ++key)
+    {
+        Add({key});
+    }
+    // Each pass fails another allocation of every step that makes that many: the first, the
+    // second... of the path it pushes.
+    for (int successes = 0; successes < 4; ++successes)
+    {
+        SCOPED_TRACE(successes);
+        std::vector<int> keys;
+        int failures = 0;
+        Tarn::Enumerator<Pair> enumerator = m_map.GetEnumerator();
+        for (;;)
+        {
+            bool moved = false;
+            try
+            {
+                TarnTest::HeapFailure failure(successes);
+                moved = enumerator.MoveNext();
+            }
+            catch (const Tarn::MemoryException&)
+            {
+                ++failures;
+                moved = enumerator.MoveNext();
+            }
+            if (!moved)
+            {
+                break;
+            }
+            keys.push_back(enumerator->Key);
+        }
+        EXPECT_EQ(keys, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}));
+        EXPECT_GT(failures, 0);
+    }
 }
 
 TEST_F(MapTest, FindGivesTheStoredPairInPlaceOrNull)

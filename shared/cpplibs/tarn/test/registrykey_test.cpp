@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tarnexception.h"
 #include "tarnregistrykey.h"
 #include "tarnstring.h"
 #include "testsupport.h"
+
+extern "C" LONG NTAPI NtQueryKey(HANDLE key, int informationClass, void* information, ULONG size, ULONG* needed);
 
 namespace
 {
@@ -40,6 +46,39 @@ namespace
         DWORD subkeys = 0;
         return ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
                                   nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    }
+
+    // The key's name in the system's own namespace ("\\Registry\\User\\..."), which links point to.
+    std::wstring NativePath(HKEY key)
+    {
+        const int KeyNameInformation = 3;
+        struct
+        {
+            ULONG length;
+            WCHAR name[1024];
+        } information = {};
+        ULONG needed = 0;
+        if (NtQueryKey(key, KeyNameInformation, &information, sizeof(information), &needed) != 0)
+        {
+            return std::wstring();
+        }
+        return std::wstring(information.name, information.length / sizeof(WCHAR));
+    }
+
+    // A link key under the current user that points to the target's native path.
+    bool CreateLink(const std::wstring& name, const std::wstring& target)
+    {
+        HKEY link = nullptr;
+        if (::RegCreateKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
+                              KEY_ALL_ACCESS, nullptr, &link, nullptr) != ERROR_SUCCESS)
+        {
+            return false;
+        }
+        const LONG result = ::RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
+                                             reinterpret_cast<const BYTE*>(target.data()),
+                                             static_cast<DWORD>(target.size() * sizeof(WCHAR)));
+        ::RegCloseKey(link);
+        return result == ERROR_SUCCESS;
     }
 
     // The value's type and raw bytes as the registry holds them.
@@ -189,6 +228,39 @@ TEST_F(RegistryKeyTest, DeleteSubkeyRemovesAThreeLevelTreeChildrenFirst)
 
     EXPECT_FALSE(KeyExists(Below(L"Tree")));
     EXPECT_TRUE(KeyExists(Below(L"Sibling")));
+}
+
+TEST_F(RegistryKeyTest, DeleteSubkeyRemovesLinksWithoutFollowingThem)
+{
+    Tarn::RegistryKey scratch = OpenScratchKey();
+    scratch.CreateSubkey(Text(L"Outside\\Child"), KEY_WRITE);
+    scratch.CreateSubkey(Text(L"Tree\\Plain"), KEY_WRITE);
+    const std::wstring scratchPath = NativePath(scratch.GetHandle());
+    ASSERT_TRUE(CreateLink(Below(L"Tree\\Escape"), scratchPath + L"\\Outside"));
+    ASSERT_TRUE(CreateLink(Below(L"Tree\\Lost"), scratchPath + L"\\Missing"));
+    ASSERT_TRUE(KeyExists(Below(L"Tree\\Escape\\Child"))) << "the link leads outside the tree";
+
+    // On a thread of its own, so that a delete that never ends fails the test instead of hanging it.
+    const auto outcome = std::make_shared<std::atomic<int>>(-1);
+    std::thread([outcome] {
+        try
+        {
+            *outcome = OpenScratchKey().DeleteSubkey(Text(L"Tree")) ? 1 : 0;
+        }
+        catch (const Tarn::Exception&)
+        {
+            *outcome = 0;
+        }
+    }).detach();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (*outcome < 0 && std::chrono::steady_clock::now() < deadline)
+    {
+        ::Sleep(5);
+    }
+
+    EXPECT_EQ(1, *outcome) << "deleted within a second";
+    EXPECT_FALSE(KeyExists(Below(L"Tree")));
+    EXPECT_TRUE(KeyExists(Below(L"Outside\\Child"))) << "what a link points to is not the tree's";
 }
 
 TEST_F(RegistryKeyTest, DeleteSubkeyOfAMissingKeyReturnsFalseWithoutATrace)

@@ -77,7 +77,7 @@ TEST_F(SimpleListTest, EnumerationIsForwardOnlyAndTracesPositionsWithoutElement)
 
     const auto lines = listener.GetLinesContaining(" ERROR tarnsimplelist(");
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_NE(lines[1].find(" Tarn::Containers::SimpleList<T>::GetCurrentEnumeratorItem(): Invalid enumerator state\r\n"),
+    EXPECT_NE(lines[1].find(" Tarn::Containers::SimpleList<int>::GetCurrentEnumeratorItem(): Invalid enumerator state\r\n"),
               std::string::npos)
         << lines[1];
 }
@@ -94,7 +94,7 @@ TEST_F(SimpleListTest, AddItemsIsNotProvidedAndSaysSoAtWarningLevel)
     const auto lines = listener.GetLinesContaining("Not implemented");
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find(" WARNING tarnsimplelist("), std::string::npos) << lines[0];
-    EXPECT_NE(lines[0].find(" Tarn::Containers::SimpleList<T>::AddItems(): Not implemented\r\n"), std::string::npos)
+    EXPECT_NE(lines[0].find(" Tarn::Containers::SimpleList<int>::AddItems(): Not implemented\r\n"), std::string::npos)
         << lines[0];
 }
 

@@ -5,6 +5,9 @@
 #include <cstring>
 #include <stdexcept>
 
+// The executable's import slot for the C runtime's malloc, through which every call of it goes.
+extern "C" void* (__cdecl* __imp_malloc)(size_t size);
+
 namespace TarnTest
 {
     namespace
@@ -30,6 +33,42 @@ namespace TarnTest
         }
 
         TestModule TheTestModule;
+
+        typedef void*(__cdecl* MallocFunction)(size_t size);
+        MallocFunction RealMalloc = nullptr;
+        std::atomic<DWORD> FailingThread(0);
+        std::atomic<int> SuccessesLeft(0);
+
+        void* __cdecl FailingMalloc(size_t size)
+        {
+            if (::GetCurrentThreadId() == FailingThread && SuccessesLeft.fetch_sub(1) == 0)
+            {
+                return nullptr;
+            }
+            return RealMalloc(size);
+        }
+
+        void SetMalloc(MallocFunction function)
+        {
+            DWORD protection = 0;
+            ::VirtualProtect(&__imp_malloc, sizeof(__imp_malloc), PAGE_READWRITE, &protection);
+            __imp_malloc = function;
+            ::VirtualProtect(&__imp_malloc, sizeof(__imp_malloc), protection, &protection);
+        }
+    }
+
+    HeapFailure::HeapFailure(int successes)
+    {
+        SuccessesLeft = successes;
+        FailingThread = ::GetCurrentThreadId();
+        RealMalloc = __imp_malloc;
+        SetMalloc(&FailingMalloc);
+    }
+
+    HeapFailure::~HeapFailure()
+    {
+        SetMalloc(RealMalloc);
+        FailingThread = 0;
     }
 
     DebugOutputListener::DebugOutputListener()

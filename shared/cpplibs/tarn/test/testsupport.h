@@ -105,6 +105,19 @@ namespace TarnTest
     // is measured again, up to three times in all, and the smallest is returned.
     size_t MeasureHeapGrowth(const std::function<void()>& workload, int iterations);
 
+    // While it lives, one heap request that the calling thread makes through the C runtime's malloc
+    // (the global allocation operators make theirs that way) fails: the one after the first
+    // `successes`. Only one fails, so that throwing the resulting exception, which needs the heap
+    // too, still works. Other threads are not affected. One at a time.
+    class HeapFailure
+    {
+    public:
+        explicit HeapFailure(int successes);
+        ~HeapFailure();
+        HeapFailure(const HeapFailure&) = delete;
+        HeapFailure& operator=(const HeapFailure&) = delete;
+    };
+
     // The module handle of the test executable, which carries the test string table.
     HINSTANCE GetTestInstance();
 

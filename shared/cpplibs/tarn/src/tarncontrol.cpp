@@ -1,0 +1,97 @@
+#include "tarncontrol.h"
+
+#include "tarnexception.h"
+#include "tarntrace.h"
+#include "tarnwindowfailure.h"
+
+namespace
+{
+    const wchar_t TraceSource[] = L"src\\tarncontrol";
+
+    // Literal-mode strings are constant-initialised: safe against concurrent first use.
+    const Tarn::String EditClassName(L"Edit", true);
+    const Tarn::String StaticClassName(L"STATIC", true);
+    const Tarn::String SysLinkClassName(L"SysLink", true);
+    const wchar_t TooltipClassName[] = L"tooltips_class32";
+}
+
+namespace Tarn
+{
+    HWND Control::Create(const String& className, HWND parent, int id, int x, int y, int width, int height,
+                         const String& text, DWORD style, DWORD extendedStyle)
+    {
+        if (IsAttached())
+        {
+            TARN_TRACE(TraceLevel::Error, L"Tarn::Control::Create", L"Cannot call Create() on an already created object");
+            throw InvalidOperationException();
+        }
+        if (className.IsNull() || parent == nullptr)
+        {
+            throw ArgumentException();
+        }
+        if ((style & WS_CHILD) == 0 && className != TooltipClassName)
+        {
+            throw ArgumentException();
+        }
+
+        HWND handle = ::CreateWindowExW(extendedStyle, className.GetBuffer(), text.GetBuffer(), style, x, y, width, height,
+                                        parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+        if (handle == nullptr)
+        {
+            const DWORD error = ::GetLastError();
+            TARN_TRACE(TraceLevel::Error, L"Tarn::Control::Create",
+                       L"CreateWindowEx() failed, GetLastError() returns 0x{0:X}", error);
+            throw SystemException(WindowFailureCode(error));
+        }
+        Attach(handle);
+        return handle;
+    }
+
+    HWND EditControl::Create(HWND parent, int id, int x, int y, int width, int height, const String& text, DWORD style,
+                             DWORD extendedStyle)
+    {
+        return Control::Create(EditClassName, parent, id, x, y, width, height, text, style, extendedStyle);
+    }
+
+    bool EditControl::IsModified() const
+    {
+        return SendMessage(EM_GETMODIFY, 0, 0) != 0;
+    }
+
+    bool EditControl::IsMultiline() const
+    {
+        return (GetStyle() & ES_MULTILINE) != 0;
+    }
+
+    String EditControl::GetText() const
+    {
+        return GetCaption();
+    }
+
+    void EditControl::SetText(const String& text)
+    {
+        SetCaption(text);
+    }
+
+    UINT EditControl::GetTextLimit() const
+    {
+        return static_cast<UINT>(SendMessage(EM_GETLIMITTEXT, 0, 0));
+    }
+
+    void EditControl::SetTextLimit(UINT limit)
+    {
+        SendMessage(EM_SETLIMITTEXT, limit, 0);
+    }
+
+    HWND StaticControl::Create(HWND parent, int id, int x, int y, int width, int height, const String& text, DWORD style,
+                               DWORD extendedStyle)
+    {
+        return Control::Create(StaticClassName, parent, id, x, y, width, height, text, style, extendedStyle);
+    }
+
+    HWND SysLinkControl::Create(HWND parent, int id, int x, int y, int width, int height, const String& text,
+                                DWORD style, DWORD extendedStyle)
+    {
+        return Control::Create(SysLinkClassName, parent, id, x, y, width, height, text, style, extendedStyle);
+    }
+}

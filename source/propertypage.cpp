@@ -1,0 +1,297 @@
+#include "propertypage.h"
+
+#include "commoncontrols.h"
+#include "tarnexception.h"
+#include "tarntrace.h"
+#include "tarnwindow.h"
+#include "tarnwindowfailure.h"
+
+namespace
+{
+    const wchar_t TraceSource[] = L"propertypage";
+
+    // Holds the PropertyPage pointer on the page's dialog window. A literal-mode string is
+    // constant-initialised, so it is ready before any page can exist.
+    const Tarn::String ObjectPropertyName(L"_PropertyPageObjectPtr", true);
+
+    const wchar_t UnhandledExceptionMessage[] = L"Unhandled exception. Error message: {0}";
+}
+
+PropertyPage::PropertyPage(WORD templateId, HINSTANCE moduleInstance) noexcept
+    : m_templateId(templateId), m_moduleInstance(moduleInstance), m_pageHandle(nullptr), m_windowHandle(nullptr)
+{
+}
+
+void PropertyPage::Create()
+{
+    if (m_pageHandle != nullptr)
+    {
+        throw Tarn::InvalidOperationException();
+    }
+
+    PROPSHEETPAGEW page = {};
+    page.dwSize = sizeof(page);
+    page.dwFlags = PSP_USECALLBACK;
+    page.hInstance = m_moduleInstance;
+    page.pszTemplate = MAKEINTRESOURCEW(m_templateId);
+    page.pfnDlgProc = &PropertyPage::StaticDialogProc;
+    page.lParam = reinterpret_cast<LPARAM>(this);
+    page.pfnCallback = &PropertyPage::StaticCallbackProc;
+    const HPROPSHEETPAGE handle = CommonControls::CreatePage(page);
+    if (handle == nullptr)
+    {
+        const DWORD error = ::GetLastError();
+        TARN_TRACE(Tarn::TraceLevel::Error, L"PropertyPage::Create", L"CreatePropertySheetPage() failed, error code 0x{0:X}",
+                   error);
+        throw Tarn::SystemException(Tarn::WindowFailureCode(error));
+    }
+    m_pageHandle = handle;
+}
+
+void PropertyPage::Destroy()
+{
+    if (m_pageHandle == nullptr)
+    {
+        throw Tarn::InvalidOperationException();
+    }
+    // The release this causes may delete the object: no member is touched afterwards.
+    if (!CommonControls::DestroyPage(m_pageHandle))
+    {
+        TARN_TRACE(Tarn::TraceLevel::Error, L"PropertyPage::Destroy", L"DestroyPropertySheetPage() failed");
+    }
+}
+
+HWND PropertyPage::GetDialogItemHandle(int controlId) const
+{
+    const HWND item = ::GetDlgItem(m_windowHandle, static_cast<UINT16>(controlId));
+    if (item == nullptr)
+    {
+        const DWORD error = ::GetLastError();
+        TARN_TRACE(Tarn::TraceLevel::Error, L"PropertyPage::GetDialogItemHandle", L"GetDlgItem() failed, error code 0x{0:X}",
+                   error);
+        throw Tarn::SystemException(Tarn::WindowFailureCode(error));
+    }
+    return item;
+}
+
+Tarn::Rectangle PropertyPage::GetClientRectangle() const
+{
+    Tarn::Window window;
+    window.Attach(m_windowHandle);
+    return Tarn::Rectangle(window.GetClientRectangle());
+}
+
+UINT CALLBACK PropertyPage::StaticCallbackProc(HWND, UINT message, LPPROPSHEETPAGEW page)
+{
+    try
+    {
+        PropertyPage* const self = page != nullptr ? reinterpret_cast<PropertyPage*>(page->lParam) : nullptr;
+        if (self == nullptr)
+        {
+            return 0;
+        }
+        switch (message)
+        {
+        case PSPCB_ADDREF:
+            TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticCallbackProc", L"message == PSPCB_ADDREF");
+            self->AddRef();
+            return 0;
+        case PSPCB_CREATE:
+            TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticCallbackProc", L"message == PSPCB_CREATE");
+            return 1;
+        case PSPCB_RELEASE:
+            TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticCallbackProc", L"message == PSPCB_RELEASE");
+            self->m_pageHandle = nullptr;
+            self->Release();
+            return 0;
+        default:
+            TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticCallbackProc", L"message == 0x{0:X}", message);
+            return 0;
+        }
+    }
+    catch (const Tarn::Exception& exception)
+    {
+        TARN_TRACE(Tarn::TraceLevel::Error, L"PropertyPage::StaticCallbackProc", UnhandledExceptionMessage,
+                   exception.GetDescription());
+        return 0;
+    }
+}
+
+INT_PTR CALLBACK PropertyPage::StaticDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    INT_PTR result = 0;
+    try
+    {
+        Tarn::Window wrapper;
+        wrapper.Attach(window);
+        PropertyPage* page =
+            window != nullptr ? static_cast<PropertyPage*>(wrapper.GetProperty(ObjectPropertyName)) : nullptr;
+        if (page == nullptr && message == WM_INITDIALOG)
+        {
+            TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticDialogProc", L"Received WM_INITDIALOG");
+            const PROPSHEETPAGEW* const descriptor = reinterpret_cast<const PROPSHEETPAGEW*>(lParam);
+            page = descriptor != nullptr ? reinterpret_cast<PropertyPage*>(descriptor->lParam) : nullptr;
+            if (page != nullptr)
+            {
+                wrapper.SetProperty(ObjectPropertyName, page);
+                page->m_windowHandle = window;
+            }
+        }
+        if (page == nullptr)
+        {
+            TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticDialogProc",
+                       L"Message 0x{0:X} to window 0x{1:X} was not dispatched to C++ object", message,
+                       static_cast<const void*>(window));
+            return 0;
+        }
+
+        try
+        {
+            result = page->DialogProc(message, wParam, lParam);
+        }
+        catch (const Tarn::Exception& exception)
+        {
+            TARN_TRACE(Tarn::TraceLevel::Error, L"PropertyPage::StaticDialogProc", UnhandledExceptionMessage,
+                       exception.GetDescription());
+            result = 0;
+        }
+
+        // The window is going whatever the handler did: no later message may reach the object.
+        if (message == WM_NCDESTROY)
+        {
+            TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticDialogProc", L"Received WM_NCDESTROY");
+            wrapper.RemoveProperty(ObjectPropertyName);
+            page->m_windowHandle = nullptr;
+        }
+    }
+    catch (const Tarn::Exception& exception)
+    {
+        TARN_TRACE(Tarn::TraceLevel::Error, L"PropertyPage::StaticDialogProc", UnhandledExceptionMessage,
+                   exception.GetDescription());
+    }
+    return result;
+}
+
+INT_PTR PropertyPage::DialogProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    bool handled = false;
+    const INT_PTR result = OnMessage(message, wParam, lParam, handled);
+    return handled ? result : 0;
+}
+
+INT_PTR PropertyPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled)
+{
+    handled = true;
+    switch (message)
+    {
+    case WM_INITDIALOG:
+        return OnWmInitDialog();
+    case WM_DESTROY:
+        return OnWmDestroy();
+    case WM_SIZE:
+        return OnWmSize(static_cast<UINT32>(wParam), LOWORD(lParam), HIWORD(lParam));
+    case WM_NOTIFY:
+        return OnWmNotify(reinterpret_cast<const NMHDR*>(lParam));
+    case WM_COMMAND:
+        return OnWmCommand(wParam, lParam);
+    default:
+        handled = false;
+        return 0;
+    }
+}
+
+INT_PTR PropertyPage::OnWmInitDialog()
+{
+    return 1;
+}
+
+INT_PTR PropertyPage::OnWmDestroy()
+{
+    return 0;
+}
+
+INT_PTR PropertyPage::OnWmSize(UINT32, UINT16, UINT16)
+{
+    return 0;
+}
+
+INT_PTR PropertyPage::OnWmNotify(const NMHDR* header)
+{
+    if (header == nullptr || header->hwndFrom != ::GetParent(m_windowHandle))
+    {
+        return 0;
+    }
+    switch (header->code)
+    {
+    case PSN_SETACTIVE:
+        OnPageActivate();
+        SetMessageResult(0);
+        return 1;
+    case PSN_KILLACTIVE:
+        SetMessageResult(OnPageDeactivate() ? FALSE : TRUE);
+        return 1;
+    case PSN_APPLY:
+        OnPageApply();
+        if (reinterpret_cast<const PSHNOTIFY*>(header)->lParam == 1)
+        {
+            OnPageClose();
+        }
+        SetMessageResult(PSNRET_NOERROR);
+        return 1;
+    case PSN_HELP:
+        OnPageHelp();
+        return 0;
+    case PSN_QUERYCANCEL:
+        SetMessageResult(OnPageQueryCancel() ? FALSE : TRUE);
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+INT_PTR PropertyPage::OnWmCommand(WPARAM wParam, LPARAM lParam)
+{
+    if (lParam == 0)
+    {
+        return 0;
+    }
+    return OnControlCommand(reinterpret_cast<HWND>(lParam), LOWORD(wParam), HIWORD(wParam));
+}
+
+void PropertyPage::OnPageActivate()
+{
+}
+
+bool PropertyPage::OnPageDeactivate()
+{
+    return true;
+}
+
+void PropertyPage::OnPageApply()
+{
+}
+
+void PropertyPage::OnPageClose()
+{
+}
+
+bool PropertyPage::OnPageQueryCancel()
+{
+    return true;
+}
+
+void PropertyPage::OnPageHelp()
+{
+}
+
+INT_PTR PropertyPage::OnControlCommand(HWND, UINT16, UINT16)
+{
+    return 0;
+}
+
+void PropertyPage::SetMessageResult(LONG_PTR result)
+{
+    Tarn::Window window;
+    window.Attach(m_windowHandle);
+    window.SetWindowLongPtrW(DWLP_MSGRESULT, result);
+}

@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "hashmanager.h"
+#include "notificationwindow.h"
+#include "testfiles.h"
+
+namespace
+{
+    const wchar_t EngineDllName[] = L"digestry_enginetest.dll";
+
+    typedef HashManager*(WINAPI* CreateFunction)(PCWSTR filePath, HWND notificationWindow);
+    typedef BOOL(WINAPI* ComputeHashFunction)(HashManager* manager, INT32 algorithm);
+    typedef void(WINAPI* ShutdownFunction)(HashManager* manager);
+
+    template <typename Function>
+    Function Export(HMODULE module, const char* name)
+    {
+        return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
+    }
+
+    // The test DLL is built next to this executable.
+    std::wstring EngineDllPath()
+    {
+        wchar_t path[MAX_PATH];
+        const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+        std::wstring folder(path, length);
+        return folder.substr(0, folder.find_last_of(L'\\') + 1) + EngineDllName;
+    }
+}
+
+// A shell host frees the extension's DLL as soon as it may, which can be right after the last page
+// has shut its engine down while workers are still winding down.
+TEST(EngineUnloadTest, LibraryFreedRightAfterShutdownStaysLoadedUntilItsLastWorkerHasExited)
+{
+    const DigestryTest::TemporaryFile file = DigestryTest::TemporaryFile::OfSize(8 << 20);
+    DigestryTest::NotificationWindow window;
+    const std::wstring dllPath = EngineDllPath();
+    std::mt19937 random(9);
+
+    for (int cycle = 0; cycle < 400; ++cycle)
+    {
+        const HMODULE engine = ::LoadLibraryW(dllPath.c_str());
+        ASSERT_NE(nullptr, engine);
+        const auto create = Export<CreateFunction>(engine, "EngineCreate");
+        const auto computeHash = Export<ComputeHashFunction>(engine, "EngineComputeHash");
+        const auto shutdown = Export<ShutdownFunction>(engine, "EngineShutdown");
+        ASSERT_TRUE(create != nullptr && computeHash != nullptr && shutdown != nullptr);
+
+        HashManager* manager = create(file.GetPath().c_str(), window.GetHandle());
+        ASSERT_NE(nullptr, manager);
+        const int requests = 1 + static_cast<int>(random() % 5);
+        for (int algorithm = 1; algorithm <= requests; ++algorithm)
+        {
+            EXPECT_TRUE(computeHash(manager, algorithm));
+        }
+        ::Sleep(random() % 3);
+        shutdown(manager);
+        ::FreeLibrary(engine);
+        window.DispatchPending();
+    }
+
+    bool unloaded = false;
+    for (int attempt = 0; attempt < 500 && !unloaded; ++attempt)
+    {
+        unloaded = ::GetModuleHandleW(EngineDllName) == nullptr;
+        if (!unloaded)
+        {
+            ::Sleep(10);
+        }
+    }
+    EXPECT_TRUE(unloaded) << "the module is gone once its last worker has exited";
+}
