@@ -36,11 +36,11 @@ namespace Tarn
         String FormatObject(const String& format, const Locale& locale) const override;
         ~Guid() override = default;
 
-        const GUID& GetGuid() const noexcept { return m_guid; }
-        GUID& GetGuid() noexcept { return m_guid; }
-        String ToString(const String& format) const;
+        virtual const GUID& GetGuid() const noexcept { return m_guid; }
+        virtual GUID& GetGuid() noexcept { return m_guid; }
+        virtual String ToString(const String& format) const;
         // The braced form.
-        String ToString() const;
+        virtual String ToString() const;
 
         // 16 bytes.
         UINT32 GetSerializedSize() const override;

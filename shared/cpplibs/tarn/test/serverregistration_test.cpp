@@ -24,16 +24,19 @@ namespace
         return std::wstring(L"CLSID\\") + text;
     }
 
-    // A key's values (name to type and text) and the names of its subkeys.
+    // Whether a key exists, its values (name to type and text) and the names of its subkeys.
     struct KeyContent
     {
+        bool exists = false;
         std::map<std::wstring, std::pair<DWORD, std::wstring>> values;
         std::vector<std::wstring> subkeys;
 
-        bool operator==(const KeyContent& other) const { return values == other.values && subkeys == other.subkeys; }
+        bool operator==(const KeyContent& other) const
+        {
+            return exists == other.exists && values == other.values && subkeys == other.subkeys;
+        }
     };
 
-    // Empty when the key does not exist.
     KeyContent ReadKey(const std::wstring& name)
     {
         KeyContent content;
@@ -42,6 +45,7 @@ namespace
         {
             return content;
         }
+        content.exists = true;
         for (DWORD index = 0;; ++index)
         {
             wchar_t valueName[256];
@@ -67,17 +71,6 @@ namespace
         }
         ::RegCloseKey(key);
         return content;
-    }
-
-    bool KeyExists(const std::wstring& name)
-    {
-        HKEY key = nullptr;
-        if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        {
-            return false;
-        }
-        ::RegCloseKey(key);
-        return true;
     }
 
     // Runs the command line to its end, as this process or, with a token, as that token's user;
@@ -164,7 +157,7 @@ protected:
     {
         for (const CLSID* clsid : ServerClasses)
         {
-            if (KeyExists(ClsidKeyName(*clsid)))
+            if (ReadKey(ClsidKeyName(*clsid)).exists)
             {
                 return true;
             }
@@ -183,35 +176,29 @@ TEST_F(ServerRegistrationTest, RegistersEveryClassWithItsPathAndThreadingModelAn
                                          TestServer::UnavailableObjectDescription};
     const std::wstring models[] = {L"Apartment", L"Free", L"Both"};
 
-    ASSERT_EQ(0u, RegSvr32(L""));
-    std::vector<KeyContent> firstRegistration;
-    for (size_t index = 0; index < ARRAYSIZE(ServerClasses); ++index)
+    for (int registration = 1; registration <= 2; ++registration)
     {
-        const std::wstring name = ClsidKeyName(*ServerClasses[index]);
-        KeyContent classKey;
-        if (!descriptions[index].empty())
+        ASSERT_EQ(0u, RegSvr32(L""));
+        for (size_t index = 0; index < ARRAYSIZE(ServerClasses); ++index)
         {
-            classKey.values[L""] = std::make_pair(static_cast<DWORD>(REG_SZ), descriptions[index]);
+            KeyContent classKey;
+            classKey.exists = true;
+            if (!descriptions[index].empty())
+            {
+                classKey.values[L""] = std::make_pair(static_cast<DWORD>(REG_SZ), descriptions[index]);
+            }
+            classKey.subkeys.push_back(L"InProcServer32");
+            KeyContent serverKey;
+            serverKey.exists = true;
+            serverKey.values[L""] = std::make_pair(static_cast<DWORD>(REG_SZ), m_serverPath);
+            serverKey.values[L"ThreadingModel"] = std::make_pair(static_cast<DWORD>(REG_SZ), models[index]);
+
+            const std::wstring name = ClsidKeyName(*ServerClasses[index]);
+            EXPECT_TRUE(classKey == ReadKey(name)) << "registration " << registration << ", class " << index;
+            EXPECT_TRUE(serverKey == ReadKey(name + L"\\InProcServer32")) << "registration " << registration
+                                                                          << ", class " << index;
         }
-        classKey.subkeys.push_back(L"InProcServer32");
-        KeyContent serverKey;
-        serverKey.values[L""] = std::make_pair(static_cast<DWORD>(REG_SZ), m_serverPath);
-        serverKey.values[L"ThreadingModel"] = std::make_pair(static_cast<DWORD>(REG_SZ), models[index]);
-
-        EXPECT_TRUE(classKey == ReadKey(name)) << index;
-        EXPECT_TRUE(serverKey == ReadKey(name + L"\\InProcServer32")) << index;
-        firstRegistration.push_back(ReadKey(name));
-        firstRegistration.push_back(ReadKey(name + L"\\InProcServer32"));
     }
-
-    ASSERT_EQ(0u, RegSvr32(L""));
-    std::vector<KeyContent> secondRegistration;
-    for (const CLSID* clsid : ServerClasses)
-    {
-        secondRegistration.push_back(ReadKey(ClsidKeyName(*clsid)));
-        secondRegistration.push_back(ReadKey(ClsidKeyName(*clsid) + L"\\InProcServer32"));
-    }
-    EXPECT_TRUE(firstRegistration == secondRegistration);
 }
 
 TEST_F(ServerRegistrationTest, UnregisteringRemovesTheClassKeysAndSucceedsWhenNothingIsLeft)
@@ -247,6 +234,6 @@ TEST_F(ServerRegistrationTest, ProcessWithoutElevationCanNeitherRegisterNorUnreg
 
     ASSERT_EQ(0u, RunModuleHost(L"register", nullptr));
     EXPECT_EQ(static_cast<DWORD>(ElevationRequired), RunModuleHost(L"unregister", unelevated));
-    EXPECT_TRUE(KeyExists(ClsidKeyName(TestServer::ApartmentObjectClsid)));
+    EXPECT_TRUE(ReadKey(ClsidKeyName(TestServer::ApartmentObjectClsid)).exists);
     ::CloseHandle(unelevated);
 }

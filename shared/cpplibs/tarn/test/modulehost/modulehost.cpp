@@ -22,9 +22,6 @@ namespace
     int Load(PCWSTR path)
     {
         TarnTest::DebugOutputListener listener;
-        // The loader lock, held while the DLL initialises, would keep a reader thread that has not
-        // started yet from reading, and the lines written meanwhile would be lost.
-        listener.Clear();
         HMODULE module = ::LoadLibraryW(path);
         const DWORD error = module == nullptr ? ::GetLastError() : ERROR_SUCCESS;
         for (const std::string& line : listener.GetLines())
