@@ -1,10 +1,27 @@
 #include "tarnmoduleimpl.h"
 
+#include "tarnexception.h"
+#include "tarnfailure.h"
+#include "tarntrace.h"
+
 namespace
 {
+    const wchar_t TraceSource[] = L"src\\tarnmoduleimpl";
+
     // Constant-initialised, so the allocator and the error texts may ask for the module during the
     // dynamic initialisation of any translation unit, before or after the module object is built.
     Tarn::ModuleImpl* ProcessModule = nullptr;
+
+    // Windows 7 and Windows Server 2008 R2 without a service pack.
+    const DWORD MinimumMajorVersion = 6;
+    const DWORD MinimumMinorVersion = 1;
+    const WORD MinimumServicePackMajor = 0;
+    const WORD MinimumServicePackMinor = 0;
+
+    // Enough for nearly every path; longer ones make the buffer grow. No path is longer than the
+    // last size, in characters with the terminator.
+    const DWORD InitialPathCapacity = 1024;
+    const DWORD LongestPath = 32768;
 }
 
 namespace Tarn
@@ -25,9 +42,77 @@ namespace Tarn
         m_resourceInstance = nullptr;
     }
 
+    bool ModuleImpl::VerifyOsVersion()
+    {
+        OSVERSIONINFOEXW minimum = {};
+        minimum.dwOSVersionInfoSize = sizeof(minimum);
+        minimum.dwMajorVersion = MinimumMajorVersion;
+        minimum.dwMinorVersion = MinimumMinorVersion;
+        minimum.wServicePackMajor = MinimumServicePackMajor;
+        minimum.wServicePackMinor = MinimumServicePackMinor;
+
+        DWORDLONG conditions = 0;
+        conditions = ::VerSetConditionMask(conditions, VER_MAJORVERSION, VER_GREATER_EQUAL);
+        conditions = ::VerSetConditionMask(conditions, VER_MINORVERSION, VER_GREATER_EQUAL);
+        conditions = ::VerSetConditionMask(conditions, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
+        conditions = ::VerSetConditionMask(conditions, VER_SERVICEPACKMINOR, VER_GREATER_EQUAL);
+
+        // Every refusal counts as too old, whatever the reason the call gives.
+        if (::VerifyVersionInfoW(&minimum,
+                                 VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR | VER_SERVICEPACKMINOR,
+                                 conditions))
+        {
+            return true;
+        }
+        TARN_TRACE(TraceLevel::Warning, L"Tarn::ModuleImpl::VerifyOsVersion",
+                   L"OS too old. Minimum required OS version is 0x{0:D2}{1:D2}{2:D2}{3:D2}", MinimumMajorVersion,
+                   MinimumMinorVersion, MinimumServicePackMajor, MinimumServicePackMinor);
+        return false;
+    }
+
+    bool ModuleImpl::OnOutOfMemory()
+    {
+        return false;
+    }
+
+    void ModuleImpl::Initialize()
+    {
+        if (!VerifyOsVersion())
+        {
+            TARN_TRACE(TraceLevel::Error, L"Tarn::ModuleImpl::Initialize", L"Unsupported operating system");
+            throw SystemException(CO_E_WRONGOSFORAPP);
+        }
+    }
+
+    void ModuleImpl::Uninitialize()
+    {
+    }
+
     ModuleImpl* ModuleImpl::GetModule() noexcept
     {
         return ProcessModule;
+    }
+
+    bool ModuleImpl::IsProcessElevated()
+    {
+        HANDLE token = nullptr;
+        if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
+        {
+            TARN_THROW_WIN32(L"Tarn::ModuleImpl::IsProcessElevated", L"OpenProcessToken() failed, error code 0x{0:X8}",
+                             ::GetLastError());
+        }
+
+        TOKEN_ELEVATION elevation = {};
+        DWORD size = 0;
+        const BOOL queried = ::GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size);
+        const DWORD error = ::GetLastError();
+        ::CloseHandle(token);
+        if (!queried)
+        {
+            TARN_THROW_WIN32(L"Tarn::ModuleImpl::IsProcessElevated",
+                             L"GetTokenInformation() failed, error code 0x{0:X8}", error);
+        }
+        return elevation.TokenIsElevated != 0;
     }
 
     HINSTANCE ModuleImpl::GetResourceInstance() const noexcept
@@ -40,8 +125,24 @@ namespace Tarn
         return String(resourceId, GetResourceInstance());
     }
 
-    bool ModuleImpl::OnOutOfMemory()
+    String ModuleImpl::GetModuleFileNameW() const
     {
-        return false;
+        // A path cut short by the buffer would name a file that does not exist (and be registered
+        // as the server's path), so the buffer grows until the whole path fits.
+        String path;
+        for (DWORD capacity = InitialPathCapacity; ; capacity *= 2)
+        {
+            path.Reserve(capacity);
+            const DWORD length = ::GetModuleFileNameW(m_moduleInstance, path.GetBuffer(), capacity);
+            if (length == 0)
+            {
+                TARN_THROW_WIN32(L"Tarn::ModuleImpl::GetModuleFileNameW",
+                                 L"GetModuleFileName() failed, GetLastError() returns 0x{0:X}", ::GetLastError());
+            }
+            if (length < capacity || capacity >= LongestPath)
+            {
+                return path;
+            }
+        }
     }
 }

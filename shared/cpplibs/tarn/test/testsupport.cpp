@@ -85,6 +85,9 @@ namespace TarnTest
             throw std::runtime_error("the debug output buffer could not be created");
         }
         m_reader = std::thread([this] { Read(); });
+        // A reader that has not started yet waits for the loader lock, so lines written under it
+        // (a DLL's attach and detach) would time out unread.
+        WaitForPendingLines();
     }
 
     DebugOutputListener::~DebugOutputListener()
@@ -245,6 +248,11 @@ namespace TarnTest
     TestModule::TestModule() noexcept
         : Tarn::ModuleImpl(::GetModuleHandleW(nullptr)), m_retriesLeft(0), m_outOfMemoryCalls(0)
     {
+    }
+
+    Tarn::ModuleType TestModule::GetModuleType() const
+    {
+        return Tarn::ModuleType::Executable;
     }
 
     bool TestModule::OnOutOfMemory()

@@ -35,6 +35,15 @@ namespace TarnTest
         return S_OK;
     }
 
+    // The module's export of that name as a function of the given type, or null.
+    template <typename Function>
+    Function GetExport(HMODULE module, const char* name)
+    {
+        // Through the generic function type, which converts to any other without a warning.
+        typedef void (*AnyFunction)();
+        return reinterpret_cast<Function>(reinterpret_cast<AnyFunction>(::GetProcAddress(module, name)));
+    }
+
     // Listens to OutputDebugString output exactly as a debug-output viewer does (the DBWIN_BUFFER
     // protocol), so tests see the lines as a developer would. Lines arrive as ANSI text. Only one
     // listener may exist at a time; lines written before construction are not seen. Only lines of
@@ -120,6 +129,7 @@ namespace TarnTest
     public:
         TestModule() noexcept;
 
+        Tarn::ModuleType GetModuleType() const override;
         bool OnOutOfMemory() override;
 
         // The next `retries` calls of the hook answer true, later ones false; resets the count.

@@ -1,0 +1,239 @@
+#include <gtest/gtest.h>
+
+#include <objbase.h>
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tarncomautoptr.h"
+#include "testserver.h"
+#include "testserverlibrary.h"
+
+namespace
+{
+    const CLSID* const ServerClasses[] = {&TestServer::ApartmentObjectClsid, &TestServer::FreeObjectClsid,
+                                          &TestServer::UnavailableObjectClsid};
+    const HRESULT ElevationRequired = HRESULT_FROM_WIN32(740);
+
+    std::wstring ClsidKeyName(const CLSID& clsid)
+    {
+        wchar_t text[40];
+        ::StringFromGUID2(clsid, text, ARRAYSIZE(text));
+        return std::wstring(L"CLSID\\") + text;
+    }
+
+    // Whether a key exists, its values (name to type and text) and the names of its subkeys.
+    struct KeyContent
+    {
+        bool exists = false;
+        std::map<std::wstring, std::pair<DWORD, std::wstring>> values;
+        std::vector<std::wstring> subkeys;
+
+        bool operator==(const KeyContent& other) const
+        {
+            return exists == other.exists && values == other.values && subkeys == other.subkeys;
+        }
+    };
+
+    KeyContent ReadKey(const std::wstring& name)
+    {
+        KeyContent content;
+        HKEY key = nullptr;
+        if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        {
+            return content;
+        }
+        content.exists = true;
+        for (DWORD index = 0;; ++index)
+        {
+            wchar_t valueName[256];
+            DWORD nameLength = ARRAYSIZE(valueName);
+            DWORD type = 0;
+            BYTE data[4096] = {};
+            DWORD size = sizeof(data) - sizeof(wchar_t);
+            if (::RegEnumValueW(key, index, valueName, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS)
+            {
+                break;
+            }
+            content.values[valueName] = std::make_pair(type, std::wstring(reinterpret_cast<const wchar_t*>(data)));
+        }
+        for (DWORD index = 0;; ++index)
+        {
+            wchar_t subkeyName[256];
+            DWORD nameLength = ARRAYSIZE(subkeyName);
+            if (::RegEnumKeyExW(key, index, subkeyName, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            {
+                break;
+            }
+            content.subkeys.push_back(subkeyName);
+        }
+        ::RegCloseKey(key);
+        return content;
+    }
+
+    // Runs the command line to its end, as this process or, with a token, as that token's user;
+    // returns its exit code.
+    DWORD RunToEnd(std::wstring commandLine, HANDLE token = nullptr)
+    {
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process = {};
+        const BOOL started =
+            token == nullptr
+                ? ::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                   &process)
+                : ::CreateProcessAsUserW(token, nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                         nullptr, &startup, &process);
+        if (!started)
+        {
+            ADD_FAILURE() << "the process does not start, error " << ::GetLastError();
+            return static_cast<DWORD>(-1);
+        }
+        ::WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD exitCode = 0;
+        ::GetExitCodeProcess(process.hProcess, &exitCode);
+        ::CloseHandle(process.hThread);
+        ::CloseHandle(process.hProcess);
+        return exitCode;
+    }
+
+    // A primary token of this process's user without elevation: the linked token of our own.
+    HANDLE CreateUnelevatedToken()
+    {
+        HANDLE token = nullptr;
+        HANDLE primary = nullptr;
+        TOKEN_LINKED_TOKEN linked = {};
+        DWORD size = 0;
+        if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
+        {
+            if (::GetTokenInformation(token, TokenLinkedToken, &linked, sizeof(linked), &size))
+            {
+                ::DuplicateTokenEx(linked.LinkedToken, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary,
+                                   &primary);
+                ::CloseHandle(linked.LinkedToken);
+            }
+            ::CloseHandle(token);
+        }
+        return primary;
+    }
+
+    std::wstring Quoted(const std::wstring& text)
+    {
+        return L"\"" + text + L"\"";
+    }
+}
+
+// Registers the test server in the test prefix's registry and reads the result back; every test
+// starts and ends with the server's classes unregistered.
+class ServerRegistrationTest : public testing::Test
+{
+protected:
+    void SetUp() override { RemoveClasses(); }
+    void TearDown() override { RemoveClasses(); }
+
+    static void RemoveClasses()
+    {
+        for (const CLSID* clsid : ServerClasses)
+        {
+            ::RegDeleteTreeW(HKEY_CLASSES_ROOT, ClsidKeyName(*clsid).c_str());
+        }
+    }
+
+    static DWORD RegSvr32(const std::wstring& options)
+    {
+        return RunToEnd(L"regsvr32.exe /s " + options + Quoted(m_serverPath));
+    }
+
+    static DWORD RunModuleHost(PCWSTR command, HANDLE token)
+    {
+        return RunToEnd(Quoted(TestServer::GetTestFolder() + L"tarn_modulehost.exe") + L" " + command + L" " +
+                       Quoted(m_serverPath),
+                   token);
+    }
+
+    static bool AnyClassKeyExists()
+    {
+        for (const CLSID* clsid : ServerClasses)
+        {
+            if (ReadKey(ClsidKeyName(*clsid)).exists)
+            {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    static const std::wstring m_serverPath;
+};
+
+const std::wstring ServerRegistrationTest::m_serverPath = TestServer::GetServerPath();
+
+TEST_F(ServerRegistrationTest, RegistersEveryClassWithItsPathAndThreadingModelAndNothingElseEvenTwice)
+{
+    const std::wstring descriptions[] = {TestServer::ApartmentObjectDescription, L"",
+                                         TestServer::UnavailableObjectDescription};
+    const std::wstring models[] = {L"Apartment", L"Free", L"Both"};
+
+    for (int registration = 1; registration <= 2; ++registration)
+    {
+        ASSERT_EQ(0u, RegSvr32(L""));
+        for (size_t index = 0; index < ARRAYSIZE(ServerClasses); ++index)
+        {
+            KeyContent classKey;
+            classKey.exists = true;
+            if (!descriptions[index].empty())
+            {
+                classKey.values[L""] = std::make_pair(static_cast<DWORD>(REG_SZ), descriptions[index]);
+            }
+            classKey.subkeys.push_back(L"InProcServer32");
+            KeyContent serverKey;
+            serverKey.exists = true;
+            serverKey.values[L""] = std::make_pair(static_cast<DWORD>(REG_SZ), m_serverPath);
+            serverKey.values[L"ThreadingModel"] = std::make_pair(static_cast<DWORD>(REG_SZ), models[index]);
+
+            const std::wstring name = ClsidKeyName(*ServerClasses[index]);
+            EXPECT_TRUE(classKey == ReadKey(name)) << "registration " << registration << ", class " << index;
+            EXPECT_TRUE(serverKey == ReadKey(name + L"\\InProcServer32")) << "registration " << registration
+                                                                          << ", class " << index;
+        }
+    }
+}
+
+TEST_F(ServerRegistrationTest, UnregisteringRemovesTheClassKeysAndSucceedsWhenNothingIsLeft)
+{
+    ASSERT_EQ(0u, RegSvr32(L""));
+    EXPECT_EQ(0u, RegSvr32(L"/u "));
+    EXPECT_FALSE(AnyClassKeyExists());
+    EXPECT_EQ(0u, RegSvr32(L"/u "));
+}
+
+TEST_F(ServerRegistrationTest, RegisteredClassIsCreatedThroughCom)
+{
+    ASSERT_EQ(0u, RegSvr32(L""));
+    ASSERT_EQ(S_OK, ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    {
+        Tarn::Com::ComAutoPtr<IPersist> object;
+        ASSERT_EQ(S_OK, ::CoCreateInstance(TestServer::ApartmentObjectClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IPersist,
+                                           reinterpret_cast<void**>(object.GetAddress())));
+        CLSID clsid = {};
+        EXPECT_EQ(S_OK, object->GetClassID(&clsid));
+        EXPECT_TRUE(::IsEqualCLSID(TestServer::ApartmentObjectClsid, clsid));
+    }
+    ::CoUninitialize();
+}
+
+TEST_F(ServerRegistrationTest, ProcessWithoutElevationCanNeitherRegisterNorUnregister)
+{
+    const HANDLE unelevated = CreateUnelevatedToken();
+    ASSERT_NE(nullptr, unelevated);
+
+    EXPECT_EQ(static_cast<DWORD>(ElevationRequired), RunModuleHost(L"register", unelevated));
+    EXPECT_FALSE(AnyClassKeyExists());
+
+    ASSERT_EQ(0u, RunModuleHost(L"register", nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ElevationRequired), RunModuleHost(L"unregister", unelevated));
+    EXPECT_TRUE(ReadKey(ClsidKeyName(TestServer::ApartmentObjectClsid)).exists);
+    ::CloseHandle(unelevated);
+}
