@@ -1,0 +1,48 @@
+#include "windowmessages.h"
+
+#include "console.h"
+
+namespace ShellHost
+{
+    namespace
+    {
+        const UINT AnswerTimeoutMs = 10000;
+    }
+
+    LRESULT Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        DWORD_PTR result = 0;
+        if (!::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, AnswerTimeoutMs, &result))
+        {
+            throw Failure(L"the dialog's thread did not answer a window message within " +
+                          std::to_wstring(AnswerTimeoutMs / 1000) + L" s");
+        }
+        return static_cast<LRESULT>(result);
+    }
+
+    std::wstring GetText(HWND window)
+    {
+        std::wstring text(static_cast<size_t>(Ask(window, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
+        text.resize(static_cast<size_t>(Ask(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]))));
+        return text;
+    }
+
+    void PressKey(HWND window, UINT key)
+    {
+        const LPARAM scanCode = static_cast<LPARAM>(::MapVirtualKeyW(key, MAPVK_VK_TO_VSC)) << 16;
+        Ask(window, WM_KEYDOWN, key, 1 | scanCode);
+        Ask(window, WM_KEYUP, key, 1 | scanCode | (LPARAM(1) << 30) | (LPARAM(1) << 31));
+    }
+
+    double Seconds()
+    {
+        static const LARGE_INTEGER frequency = [] {
+            LARGE_INTEGER value;
+            ::QueryPerformanceFrequency(&value);
+            return value;
+        }();
+        LARGE_INTEGER now;
+        ::QueryPerformanceCounter(&now);
+        return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+    }
+}
