@@ -62,14 +62,20 @@ namespace ShellHost
         }
     }
 
+    bool DigestPage::TryGetDigest(std::wstring& text) const
+    {
+        text = GetText(m_digest);
+        return !text.empty() && text != ComputingText;
+    }
+
     std::wstring DigestPage::WaitForDigest(double timeoutSeconds, const ProgressCallback& progress) const
     {
         const double start = Seconds();
         double nextProgress = start + 1.0;
         for (;;)
         {
-            const std::wstring text = GetText(m_digest);
-            if (!text.empty() && text != ComputingText)
+            std::wstring text;
+            if (TryGetDigest(text))
             {
                 return text;
             }

@@ -25,6 +25,9 @@ namespace ShellHost
         // Moves the selection with the arrow keys, so that the page hears of each step as it would
         // from a user. Throws Failure when the combo does not follow.
         void Select(int index);
+        // False while the digest box is empty or shows the page's "Computing..." text; otherwise
+        // true with what it shows.
+        bool TryGetDigest(std::wstring& text) const;
         // Waits until the digest box no longer shows the page's "Computing..." text and returns what
         // it shows then, with its line breaks as they are. Throws Failure after the time limit.
         std::wstring WaitForDigest(double timeoutSeconds, const ProgressCallback& progress) const;

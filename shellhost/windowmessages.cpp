@@ -22,9 +22,19 @@ namespace ShellHost
 
     std::wstring GetText(HWND window)
     {
-        std::wstring text(static_cast<size_t>(Ask(window, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
-        text.resize(static_cast<size_t>(Ask(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]))));
-        return text;
+        // One round trip for the usual short texts; a text that fills the buffer is asked for its length.
+        std::wstring text(256, L'\0');
+        for (;;)
+        {
+            const size_t copied =
+                static_cast<size_t>(Ask(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0])));
+            if (copied + 1 < text.size())
+            {
+                text.resize(copied);
+                return text;
+            }
+            text.assign(static_cast<size_t>(Ask(window, WM_GETTEXTLENGTH, 0, 0)) + 2, L'\0');
+        }
     }
 
     void PressKey(HWND window, UINT key)
