@@ -67,7 +67,7 @@ xvfb-run --auto-servernum --server-args='-screen 0 1280x1024x24' bash -c '
     set -euo pipefail
     source "$1"
     shift
-    start_wine
+    start_wine >&2
     if ! register_extension; then
         echo "run.sh: regsvr32 could not register digestry.dll in $WINEPREFIX" >&2
         exit 1

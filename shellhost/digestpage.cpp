@@ -1,5 +1,7 @@
 #include "digestpage.h"
 
+#include <cwchar>
+
 #include "console.h"
 #include "resource.h"
 #include "windowmessages.h"
@@ -82,8 +84,9 @@ namespace ShellHost
             const double now = Seconds();
             if (now - start > timeoutSeconds)
             {
-                throw Failure(L"no digest within " + std::to_wstring(static_cast<int>(timeoutSeconds)) +
-                              L" s; the page still shows \"" + text + L"\"");
+                wchar_t limit[32];
+                ::swprintf(limit, 32, L"%g", timeoutSeconds);
+                throw Failure(L"no digest within " + std::wstring(limit) + L" s; the page still shows \"" + text + L"\"");
             }
             if (now >= nextProgress && progress)
             {

@@ -84,7 +84,7 @@ namespace ShellHost
         }
         catch (const Failure& failure)
         {
-            PrintErrorLine(failure.GetMessage());
+            PrintErrorLine(L"shellhost: " + failure.GetMessage());
         }
     }
 

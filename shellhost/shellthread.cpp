@@ -43,7 +43,6 @@ namespace ShellHost
         private:
             PIDLIST_ABSOLUTE m_list;
         };
-
     }
 
     PropertiesRequest::PropertiesRequest(std::vector<std::wstring> paths)

@@ -23,8 +23,7 @@ namespace ShellHost
         ~PropertiesRequest();
 
         const std::vector<std::wstring>& GetPaths() const { return m_paths; }
-        // Signalled when the verb has returned: under Wine the dialog has then closed.
-        HANDLE GetDoneEvent() const { return m_done; }
+        // Whether the verb has returned: under Wine the dialog has then closed.
         bool IsDone() const { return ::WaitForSingleObject(m_done, 0) == WAIT_OBJECT_0; }
         // Valid once done: what the shell answered, and which call it was.
         HRESULT GetResult() const { return m_result; }

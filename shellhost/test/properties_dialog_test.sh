@@ -118,6 +118,14 @@ check "a folder listed for the extension gets the page" yes \
 check "two selected files get no Digestry page" "no (General)" \
     "$(has_page "$(run_host --pages "$(windows_path "$work/abc")" "$(windows_path "$work/empty")")")"
 
+# A digest that takes longer than the host's time limit fails the host, which says what it saw.
+truncate -s 1G "$work/large"
+status=0
+run_host --timeout 0.2 "$(windows_path "$work/large")" >/dev/null || status=$?
+check "the host fails on a digest that does not come in time" 1 "$status"
+check "the host says what the page showed instead" 'no digest within 0.2 s; the page still shows "Computing..."' \
+    "$(grep -o 'no digest within.*' "$work/stderr")"
+
 # Unregistered, the dialog opens without the page, and the host says so.
 "$wine" regsvr32 /u /s "$(windows_path "$dll")"
 status=0
