@@ -1,5 +1,7 @@
 #include "windowmessages.h"
 
+#include <chrono>
+
 #include "console.h"
 
 namespace ShellHost
@@ -46,13 +48,6 @@ namespace ShellHost
 
     double Seconds()
     {
-        static const LARGE_INTEGER frequency = [] {
-            LARGE_INTEGER value;
-            ::QueryPerformanceFrequency(&value);
-            return value;
-        }();
-        LARGE_INTEGER now;
-        ::QueryPerformanceCounter(&now);
-        return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+        return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
     }
 }

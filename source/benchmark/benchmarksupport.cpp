@@ -3,6 +3,7 @@
 #include <bcrypt.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -26,14 +27,7 @@ namespace DigestryBenchmark
 
     double Seconds()
     {
-        static LARGE_INTEGER frequency = [] {
-            LARGE_INTEGER value;
-            ::QueryPerformanceFrequency(&value);
-            return value;
-        }();
-        LARGE_INTEGER now;
-        ::QueryPerformanceCounter(&now);
-        return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+        return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
     }
 
     double Median(std::vector<double> values)
