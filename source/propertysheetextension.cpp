@@ -12,8 +12,6 @@
 
 namespace
 {
-    const wchar_t TraceSource[] = L"propertysheetextension";
-
     // Asks every class bit, SysLink's among them, of the comctl32 the page will use.
     const DWORD AllControlClasses = 0xFFFF;
     const UINT CountFiles = 0xFFFFFFFF;
