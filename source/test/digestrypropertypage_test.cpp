@@ -22,6 +22,9 @@ namespace
     const wchar_t* const Computing = DigestSheet::Computing;
     const wchar_t ErrorIntroduction[] = L"An error occurred while computing the checksum.\r\n\r\n";
     const uint64_t LargeSize = 64 << 20;
+    // Long enough to see "Computing..." whatever else the machine is doing, short enough to wait for.
+    const uint64_t ZerosSize = 256 << 20;
+    const wchar_t ZerosMd5[] = L"1f5039e50bd66b290c56684d8550c6c2";
 
     // The digests of TemporaryFile::OfSize files as coreutils' md5sum, sha1sum, sha256sum, sha384sum
     // and sha512sum give them, in the order of the known answers.
@@ -149,10 +152,12 @@ protected:
     {
         s_library = new DigestryTest::DigestryLibrary();
         s_large = new TemporaryFile(TemporaryFile::OfSize(LargeSize));
+        s_zeros = new TemporaryFile(TemporaryFile::Sparse(ZerosSize));
     }
 
     static void TearDownTestSuite()
     {
+        delete s_zeros;
         delete s_large;
         delete s_library;
     }
@@ -164,17 +169,19 @@ protected:
 
     static DigestryTest::DigestryLibrary* s_library;
     static TemporaryFile* s_large;
+    static TemporaryFile* s_zeros;
 };
 
 DigestryTest::DigestryLibrary* DigestPageTest::s_library = nullptr;
 TemporaryFile* DigestPageTest::s_large = nullptr;
+TemporaryFile* DigestPageTest::s_zeros = nullptr;
 
 TEST_F(DigestPageTest, ComputesNothingUntilFirstShownThenShowsComputingAndTheMd5Digest)
 {
     const TemporaryFile abc("abc");
-    DigestSheet sheet(*s_library, {abc.GetPath(), s_large->GetPath()});
+    DigestSheet sheet(*s_library, {abc.GetPath(), s_zeros->GetPath()});
 
-    const HANDLE exclusive = ::CreateFileW(s_large->GetPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+    const HANDLE exclusive = ::CreateFileW(s_zeros->GetPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                            FILE_ATTRIBUTE_NORMAL, nullptr);
     EXPECT_NE(INVALID_HANDLE_VALUE, exclusive) << "no page has opened the file";
     ::CloseHandle(exclusive);
@@ -183,7 +190,7 @@ TEST_F(DigestPageTest, ComputesNothingUntilFirstShownThenShowsComputingAndTheMd5
     EXPECT_EQ(L"MD5", sheet.GetText(IDC_ALGORITHM_COMBO));
     EXPECT_EQ(Computing, sheet.GetText(IDC_DIGEST_EDIT));
     EXPECT_EQ(L"", sheet.GetText(IDC_COMPARE_RESULT));
-    EXPECT_EQ(LargeDigest(0), sheet.WaitForDigest());
+    EXPECT_EQ(ZerosMd5, sheet.WaitForDigest());
 }
 
 TEST_F(DigestPageTest, ShowsThePublishedAndCoreutilsDigestsOfEveryFileAndTracesNothing)
@@ -245,15 +252,15 @@ TEST_F(DigestPageTest, ReturningToAFinishedAlgorithmShowsItAtOnceAndOtherComplet
 
 TEST_F(DigestPageTest, ComparesLetterCaseBlindButLineBreaksCountAndOnlyWithADigestShown)
 {
-    DigestSheet sheet(*s_library, {s_large->GetPath()});
-    sheet.PasteExpected(LargeDigest(0));
+    DigestSheet sheet(*s_library, {s_zeros->GetPath()});
+    sheet.PasteExpected(ZerosMd5);
     EXPECT_EQ(L"", sheet.GetText(IDC_COMPARE_RESULT)) << "nothing to compare with while computing";
     sheet.WaitForDigest();
     EXPECT_EQ(L"Checksum match", sheet.GetText(IDC_COMPARE_RESULT));
 
-    sheet.PasteExpected(Upper(LargeDigest(0)));
+    sheet.PasteExpected(Upper(ZerosMd5));
     EXPECT_EQ(L"Checksum match", sheet.GetText(IDC_COMPARE_RESULT));
-    sheet.PasteExpected(LargeDigest(0) + L"\r\n");
+    sheet.PasteExpected(std::wstring(ZerosMd5) + L"\r\n");
     EXPECT_EQ(L"Checksum mismatch", sheet.GetText(IDC_COMPARE_RESULT));
     sheet.PasteExpected(L"");
     EXPECT_EQ(L"", sheet.GetText(IDC_COMPARE_RESULT));
