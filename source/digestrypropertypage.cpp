@@ -1,0 +1,291 @@
+#include "digestrypropertypage.h"
+
+#include <shellapi.h>
+
+#include "resource.h"
+#include "tarnautoptr.h"
+#include "tarnerrormessage.h"
+#include "tarnexception.h"
+#include "tarnformatter.h"
+#include "tarnlocale.h"
+#include "tarnmoduleimpl.h"
+#include "tarnrectangle.h"
+#include "tarntrace.h"
+
+namespace
+{
+    const wchar_t TraceSource[] = L"digestrypropertypage";
+
+    const UINT32 VersionMajor = 1;
+    const UINT32 VersionMinor = 0;
+    const UINT32 VersionBuild = 2;
+
+    struct AlgorithmItem
+    {
+        PCWSTR text;
+        Crypto::HashAlgorithm algorithm;
+    };
+
+    const AlgorithmItem AlgorithmItems[] = {
+        {L"MD5", Crypto::HashAlgorithm::Md5},
+        {L"SHA-1", Crypto::HashAlgorithm::Sha1},
+        {L"SHA-256", Crypto::HashAlgorithm::Sha256},
+        {L"SHA-384", Crypto::HashAlgorithm::Sha384},
+        {L"SHA-512", Crypto::HashAlgorithm::Sha512},
+    };
+
+    Tarn::String LoadString(UINT resourceId)
+    {
+        return Tarn::ModuleImpl::GetModule()->LoadResourceString(resourceId);
+    }
+}
+
+DigestryPropertyPage::ModuleReference::ModuleReference(Tarn::Com::IComModule* module) : m_module(module)
+{
+    if (m_module != nullptr)
+    {
+        m_module->IncrementObjectCount();
+    }
+}
+
+DigestryPropertyPage::ModuleReference::~ModuleReference()
+{
+    if (m_module == nullptr)
+    {
+        return;
+    }
+    try
+    {
+        m_module->DecrementObjectCount();
+    }
+    catch (const Tarn::Exception& exception)
+    {
+        TARN_TRACE_EXCEPTION(L"DigestryPropertyPage::ModuleReference::~ModuleReference", exception);
+    }
+}
+
+DigestryPropertyPage::DigestryPropertyPage(Tarn::Com::IComModule* module, HINSTANCE moduleInstance,
+                                           const Tarn::String& filePath)
+    : PropertyPage(IDD_DIGESTRY_PAGE, moduleInstance), m_moduleReference(module), m_activated(false)
+{
+    TARN_TRACE(Tarn::TraceLevel::Info, L"DigestryPropertyPage::DigestryPropertyPage", L"DigestryPropertyPage constructor");
+    m_filePath = filePath;
+}
+
+DigestryPropertyPage::~DigestryPropertyPage()
+{
+    TARN_TRACE(Tarn::TraceLevel::Info, L"DigestryPropertyPage::~DigestryPropertyPage", L"DigestryPropertyPage destructor");
+}
+
+INT_PTR DigestryPropertyPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled)
+{
+    const INT_PTR result = PropertyPage::OnMessage(message, wParam, lParam, handled);
+    if (!handled && message == HashManager::CompletionMessage)
+    {
+        return OnHashComputationCompleted(static_cast<UINT32>(wParam), static_cast<UINT32>(lParam));
+    }
+    return result;
+}
+
+INT_PTR DigestryPropertyPage::OnWmInitDialog()
+{
+    m_hashManager.Initialize(m_filePath, GetWindowHandle());
+
+    m_algorithmCombo.Attach(GetDialogItemHandle(IDC_ALGORITHM_COMBO));
+    m_digestBox.Attach(GetDialogItemHandle(IDC_DIGEST_EDIT));
+    m_compareBox.Attach(GetDialogItemHandle(IDC_COMPARE_EDIT));
+    m_resultLabel.Attach(GetDialogItemHandle(IDC_COMPARE_RESULT));
+    m_aboutLink.Attach(GetDialogItemHandle(IDC_ABOUT_LINK));
+
+    m_resultLabel.SetCaption(Tarn::String::Empty);
+    for (const AlgorithmItem& item : AlgorithmItems)
+    {
+        m_algorithmCombo.AddItem(item.text, static_cast<ULONG_PTR>(item.algorithm));
+    }
+    m_algorithmCombo.SetSelectedIndex(0);
+
+    const Tarn::String version = Tarn::Formatter::Format(Tarn::String(L"{0}.{1}.{2}", true), VersionMajor, VersionMinor,
+                                                         VersionBuild, Tarn::Locale::Invariant);
+    m_aboutLink.SetCaption(Tarn::Formatter::Format(m_aboutLink.GetCaption(), version, Tarn::Locale::Invariant));
+    return 1;
+}
+
+INT_PTR DigestryPropertyPage::OnWmDestroy()
+{
+    try
+    {
+        m_hashManager.Shutdown();
+    }
+    catch (const Tarn::Exception& exception)
+    {
+        TARN_TRACE_EXCEPTION(L"DigestryPropertyPage::OnWmDestroy", exception);
+    }
+    return 0;
+}
+
+INT_PTR DigestryPropertyPage::OnWmSize(UINT32, UINT16, UINT16)
+{
+    const Tarn::Rectangle client = GetClientRectangle();
+    Tarn::Window* const stretched[] = {&m_algorithmCombo, &m_digestBox, &m_compareBox, &m_resultLabel};
+    RECT rectangles[4];
+    for (int index = 0; index < 4; ++index)
+    {
+        rectangles[index] = stretched[index]->GetRectangleInParent();
+    }
+    RECT link = m_aboutLink.GetRectangleInParent();
+
+    // The template's left and top margins, mirrored on the right and at the bottom.
+    const LONG right = client.GetRect().right - rectangles[1].left;
+    const LONG bottom = client.GetRect().bottom - rectangles[0].top;
+    for (int index = 0; index < 4; ++index)
+    {
+        if (rectangles[index].right != right)
+        {
+            rectangles[index].right = right;
+            stretched[index]->MoveWindow(rectangles[index], true);
+        }
+    }
+    if (link.right != right || link.bottom != bottom)
+    {
+        link.right = right;
+        const LONG shift = bottom - link.bottom;
+        link.top += shift;
+        link.bottom += shift;
+        m_aboutLink.MoveWindow(link, true);
+    }
+    return 0;
+}
+
+INT_PTR DigestryPropertyPage::OnWmNotify(const NMHDR* header)
+{
+    const INT_PTR result = PropertyPage::OnWmNotify(header);
+    if (header != nullptr && header->hwndFrom == m_aboutLink.GetHandle() && (header->code == NM_CLICK || header->code == NM_RETURN))
+    {
+        const NMLINK* const link = reinterpret_cast<const NMLINK*>(header);
+        if (link->item.szUrl[0] != L'\0')
+        {
+            ::ShellExecuteW(nullptr, L"open", link->item.szUrl, nullptr, nullptr, SW_SHOW);
+        }
+    }
+    return result;
+}
+
+void DigestryPropertyPage::OnPageActivate()
+{
+    if (m_activated)
+    {
+        return;
+    }
+    try
+    {
+        TARN_TRACE(Tarn::TraceLevel::Info, L"DigestryPropertyPage::OnPageActivate", L"Page is being activated for the first time");
+        m_activated = true;
+        OnAlgorithmComboSelectionChanged();
+    }
+    catch (const Tarn::Exception& exception)
+    {
+        TARN_TRACE_EXCEPTION(L"DigestryPropertyPage::OnPageActivate", exception);
+    }
+}
+
+INT_PTR DigestryPropertyPage::OnControlCommand(HWND, UINT16 controlId, UINT16 notificationCode)
+{
+    if (controlId == IDC_ALGORITHM_COMBO && notificationCode == CBN_SELCHANGE)
+    {
+        OnAlgorithmComboSelectionChanged();
+    }
+    else if (controlId == IDC_COMPARE_EDIT && notificationCode == EN_CHANGE)
+    {
+        UpdateCompareResult();
+    }
+    return 0;
+}
+
+INT_PTR DigestryPropertyPage::OnHashComputationCompleted(UINT32 kind, UINT32 algorithm)
+{
+    if (algorithm != static_cast<UINT32>(GetSelectedAlgorithm()))
+    {
+        return 0;
+    }
+    const Crypto::HashAlgorithm completed = static_cast<Crypto::HashAlgorithm>(algorithm);
+    if (kind == 0)
+    {
+        Tarn::AutoRefCountPtr<Tarn::IBuffer> digest(m_hashManager.GetHash(completed));
+        if (digest.Get() != nullptr)
+        {
+            ShowDigest(*digest.Get());
+        }
+    }
+    else if (kind == 1)
+    {
+        ShowError(m_hashManager.GetErrorCode(completed));
+    }
+    return 0;
+}
+
+void DigestryPropertyPage::OnAlgorithmComboSelectionChanged()
+{
+    try
+    {
+        const Crypto::HashAlgorithm algorithm = GetSelectedAlgorithm();
+        Tarn::AutoRefCountPtr<Tarn::IBuffer> digest(m_hashManager.GetHash(algorithm));
+        if (digest.Get() != nullptr)
+        {
+            ShowDigest(*digest.Get());
+        }
+        else if (m_hashManager.ComputeHash(algorithm))
+        {
+            ShowComputing();
+        }
+        else
+        {
+            ShowError(m_hashManager.GetErrorCode(algorithm));
+        }
+    }
+    catch (const Tarn::Exception& exception)
+    {
+        TARN_TRACE_EXCEPTION(L"DigestryPropertyPage::OnAlgorithmComboSelectionChanged", exception);
+        ShowError(exception.GetErrorCode());
+    }
+}
+
+Crypto::HashAlgorithm DigestryPropertyPage::GetSelectedAlgorithm() const
+{
+    return static_cast<Crypto::HashAlgorithm>(m_algorithmCombo.GetItemData(m_algorithmCombo.GetSelectedIndex()));
+}
+
+void DigestryPropertyPage::ShowComputing()
+{
+    m_digestBox.SetCaption(LoadString(IDS_COMPUTING));
+    m_shownDigest.Clear();
+    UpdateCompareResult();
+}
+
+void DigestryPropertyPage::ShowDigest(const Tarn::IBuffer& digest)
+{
+    const Tarn::String text = Tarn::Formatter::FormatHexBytes(digest.GetData(), digest.GetLength(), false);
+    m_digestBox.SetCaption(text);
+    m_shownDigest = text;
+    UpdateCompareResult();
+}
+
+void DigestryPropertyPage::ShowError(HRESULT errorCode)
+{
+    m_digestBox.SetCaption(
+        Tarn::Formatter::Format(LoadString(IDS_COMPUTE_ERROR), Tarn::GetErrorMessage(errorCode), Tarn::Locale::Invariant));
+    m_shownDigest.Clear();
+    UpdateCompareResult();
+}
+
+void DigestryPropertyPage::UpdateCompareResult()
+{
+    const Tarn::String expected = m_compareBox.GetCaption();
+    if (expected.IsNullOrEmpty() || m_shownDigest.IsNullOrEmpty())
+    {
+        m_resultLabel.SetCaption(Tarn::String::Empty);
+        return;
+    }
+    // As pasted: a trailing line break or space is a mismatch; only letter case is forgiven.
+    const UINT resourceId = expected.Compare(m_shownDigest, 1) == 0 ? IDS_CHECKSUM_MATCH : IDS_CHECKSUM_MISMATCH;
+    m_resultLabel.SetCaption(LoadString(resourceId));
+}
