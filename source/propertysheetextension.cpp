@@ -98,7 +98,7 @@ HRESULT STDMETHODCALLTYPE PropertySheetExtension::Initialize(PCIDLIST_ABSOLUTE, 
             const DWORD error = ::GetLastError();
             TARN_TRACE(Tarn::TraceLevel::Error, L"PropertySheetExtension::Initialize",
                        L"GlobalLock() failed, error code 0x{0:X8}", error);
-            return Tarn::HResultFromWin32(error);
+            return Tarn::FailedCallCode(error);
         }
         const HRESULT result = ReadSelectedPath(files);
         ::GlobalUnlock(medium.hGlobal);
