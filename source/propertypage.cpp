@@ -4,7 +4,6 @@
 #include "tarnexception.h"
 #include "tarntrace.h"
 #include "tarnwindow.h"
-#include "tarnwindowfailure.h"
 
 namespace
 {
@@ -43,7 +42,7 @@ void PropertyPage::Create()
         const DWORD error = ::GetLastError();
         TARN_TRACE(Tarn::TraceLevel::Error, L"PropertyPage::Create", L"CreatePropertySheetPage() failed, error code 0x{0:X}",
                    error);
-        throw Tarn::SystemException(Tarn::WindowFailureCode(error));
+        throw Tarn::SystemException(Tarn::FailedCallCode(error));
     }
     m_pageHandle = handle;
 }
@@ -69,7 +68,7 @@ HWND PropertyPage::GetDialogItemHandle(int controlId) const
         const DWORD error = ::GetLastError();
         TARN_TRACE(Tarn::TraceLevel::Error, L"PropertyPage::GetDialogItemHandle", L"GetDlgItem() failed, error code 0x{0:X}",
                    error);
-        throw Tarn::SystemException(Tarn::WindowFailureCode(error));
+        throw Tarn::SystemException(Tarn::FailedCallCode(error));
     }
     return item;
 }

@@ -12,25 +12,22 @@
 
 namespace
 {
-    const wchar_t TraceSource[] = L"propertysheetextension";
-
     // Asks every class bit, SysLink's among them, of the comctl32 the page will use.
     const DWORD AllControlClasses = 0xFFFF;
     const UINT CountFiles = 0xFFFFFFFF;
 
-    // The data object's file list, released when the scope ends.
-    class StorageMedium
+    // Releases a medium that the data object has filled when the scope ends. One that GetData
+    // failed to fill is not ours to release.
+    class StorageMediumRelease
     {
     public:
-        StorageMedium() noexcept : m_medium() {}
-        StorageMedium(const StorageMedium&) = delete;
-        StorageMedium& operator=(const StorageMedium&) = delete;
-        ~StorageMedium() { ::ReleaseStgMedium(&m_medium); }
-
-        STGMEDIUM* Get() noexcept { return &m_medium; }
+        explicit StorageMediumRelease(STGMEDIUM& medium) noexcept : m_medium(medium) {}
+        StorageMediumRelease(const StorageMediumRelease&) = delete;
+        StorageMediumRelease& operator=(const StorageMediumRelease&) = delete;
+        ~StorageMediumRelease() { ::ReleaseStgMedium(&m_medium); }
 
     private:
-        STGMEDIUM m_medium;
+        STGMEDIUM& m_medium;
     };
 }
 
@@ -85,25 +82,26 @@ HRESULT STDMETHODCALLTYPE PropertySheetExtension::Initialize(PCIDLIST_ABSOLUTE, 
         }
 
         FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-        StorageMedium medium;
-        const HRESULT dataResult = dataObject->GetData(&format, medium.Get());
+        STGMEDIUM medium = {};
+        const HRESULT dataResult = dataObject->GetData(&format, &medium);
         if (FAILED(dataResult))
         {
             TARN_TRACE(Tarn::TraceLevel::Error, L"PropertySheetExtension::Initialize",
                        L"IDataObject::GetData() failed, error code 0x{0:X8}", dataResult);
             return E_FAIL;
         }
+        const StorageMediumRelease release(medium);
 
-        const HDROP files = static_cast<HDROP>(::GlobalLock(medium.Get()->hGlobal));
+        const HDROP files = static_cast<HDROP>(::GlobalLock(medium.hGlobal));
         if (files == nullptr)
         {
             const DWORD error = ::GetLastError();
             TARN_TRACE(Tarn::TraceLevel::Error, L"PropertySheetExtension::Initialize",
                        L"GlobalLock() failed, error code 0x{0:X8}", error);
-            return Tarn::HResultFromWin32(error);
+            return Tarn::FailedCallCode(error);
         }
         const HRESULT result = ReadSelectedPath(files);
-        ::GlobalUnlock(medium.Get()->hGlobal);
+        ::GlobalUnlock(medium.hGlobal);
         return result;
     }
     catch (const Tarn::Exception& exception)

@@ -19,6 +19,9 @@ class PropertySheetExtension : public Tarn::Com::ComObjectImpl,
                                public IShellPropSheetExt
 {
 public:
+    // Hides the base class's, so that this class's trace lines name its own source.
+    static constexpr const wchar_t TraceSource[] = L"propertysheetextension";
+
     PropertySheetExtension(Tarn::Com::IComModule* module, IUnknown* outer);
 
     TARN_COM_FORWARD_IUNKNOWN

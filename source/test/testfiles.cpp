@@ -1,8 +1,10 @@
 #include "testfiles.h"
 
 #include <tlhelp32.h>
+#include <winioctl.h>
 
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "hashalgorithmprovider.h"
@@ -12,15 +14,20 @@ namespace DigestryTest
 {
     namespace
     {
-        std::wstring NewTemporaryPath()
+        std::wstring GetTemporaryFolder()
         {
-            static LONG counter = 0;
             wchar_t folder[MAX_PATH + 1];
             if (::GetTempPathW(MAX_PATH + 1, folder) == 0)
             {
                 throw std::runtime_error("GetTempPathW failed");
             }
-            return std::wstring(folder) + L"digestry-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+            return folder;
+        }
+
+        std::wstring NewTemporaryPath()
+        {
+            static LONG counter = 0;
+            return GetTemporaryFolder() + L"digestry-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
                    std::to_wstring(::InterlockedIncrement(&counter)) + L".bin";
         }
 
@@ -45,11 +52,16 @@ namespace DigestryTest
         }
     }
 
-    TemporaryFile::TemporaryFile() : m_path(NewTemporaryPath())
+    TemporaryFile::TemporaryFile(std::wstring path) : m_path(std::move(path))
     {
     }
 
-    TemporaryFile::TemporaryFile(const std::string& content) : TemporaryFile()
+    TemporaryFile::TemporaryFile(const std::string& content) : TemporaryFile(content, L"")
+    {
+    }
+
+    TemporaryFile::TemporaryFile(const std::string& content, const std::wstring& name)
+        : m_path(name.empty() ? NewTemporaryPath() : GetTemporaryFolder() + name)
     {
         const HANDLE file = CreateForWriting(m_path);
         WriteAll(file, content.data(), content.size());
@@ -58,7 +70,7 @@ namespace DigestryTest
 
     TemporaryFile TemporaryFile::OfSize(uint64_t size)
     {
-        TemporaryFile result;
+        TemporaryFile result(NewTemporaryPath());
         const std::string pattern = PseudoRandomBytes(1 << 20, 0x5EED);
         const HANDLE file = CreateForWriting(result.m_path);
         for (uint64_t written = 0; written < size;)
@@ -68,6 +80,23 @@ namespace DigestryTest
             written += count;
         }
         ::CloseHandle(file);
+        return result;
+    }
+
+    TemporaryFile TemporaryFile::Sparse(uint64_t size)
+    {
+        TemporaryFile result(NewTemporaryPath());
+        const HANDLE file = CreateForWriting(result.m_path);
+        DWORD returned = 0;
+        LARGE_INTEGER end;
+        end.QuadPart = static_cast<LONGLONG>(size);
+        const bool sized = ::DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr) &&
+                           ::SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && ::SetEndOfFile(file);
+        ::CloseHandle(file);
+        if (!sized)
+        {
+            throw std::runtime_error("the sparse file cannot be sized");
+        }
         return result;
     }
 

@@ -17,8 +17,12 @@ namespace DigestryTest
     public:
         // A file holding exactly these bytes.
         explicit TemporaryFile(const std::string& content);
+        // A file holding these bytes under this name in the temporary folder (a new name when empty).
+        TemporaryFile(const std::string& content, const std::wstring& name);
         // A file of size bytes, cheap to create: the same pseudo-random MiB over and over.
         static TemporaryFile OfSize(uint64_t size);
+        // A file of size bytes, all zero, that takes no room on the disk.
+        static TemporaryFile Sparse(uint64_t size);
         TemporaryFile(TemporaryFile&& other) noexcept;
         TemporaryFile(const TemporaryFile&) = delete;
         TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -27,7 +31,7 @@ namespace DigestryTest
         const std::wstring& GetPath() const { return m_path; }
 
     private:
-        TemporaryFile();
+        explicit TemporaryFile(std::wstring path);
 
         std::wstring m_path;
     };

@@ -96,6 +96,14 @@ namespace Tarn
             : static_cast<HRESULT>((error & 0x0000FFFF) | 0x80070000);
     }
 
+    // The code a failed Win32 call is thrown with: HRESULT_FROM_WIN32 of the error it left, or
+    // E_FAIL when it left none (a combo box answering CB_ERR, GetDlgCtrlID of a top-level window),
+    // so that a failure never travels with a code that reads as success.
+    constexpr HRESULT FailedCallCode(DWORD error) noexcept
+    {
+        return error == ERROR_SUCCESS ? E_FAIL : HResultFromWin32(error);
+    }
+
     // The code a failed CNG call is thrown with: the NTSTATUS marked by bit 28.
     constexpr HRESULT HResultFromNtStatus(LONG status) noexcept
     {

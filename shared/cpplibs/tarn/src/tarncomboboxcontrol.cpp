@@ -36,7 +36,7 @@ namespace Tarn
             const DWORD error = ::GetLastError();
             TARN_TRACE(TraceLevel::Error, L"Tarn::ComboBoxControl::AddItem",
                        L"SendMessage(CB_ADDSTRING) to ComboBox 0x{0} failed. Error code 0x{1:X}", combo, error);
-            throw SystemException(WindowFailureCode(error));
+            throw SystemException(FailedCallCode(error));
         }
         if (data == 0)
         {
@@ -58,7 +58,7 @@ namespace Tarn
                            L"SendMessage(CB_DELETESTRING) to ComboBox 0x{0} failed. Error code 0x{1:X}", combo,
                            deleteError);
             }
-            throw SystemException(WindowFailureCode(error));
+            throw SystemException(FailedCallCode(error));
         }
         return index;
     }
@@ -77,7 +77,7 @@ namespace Tarn
             TARN_TRACE(TraceLevel::Error, L"Tarn::ComboBoxControl::SetSelectedIndex",
                        L"SendMessage(CB_SETCURSEL) to ComboBox 0x{0} failed. Error code 0x{1:X}",
                        static_cast<const void*>(GetHandle()), error);
-            throw SystemException(WindowFailureCode(error));
+            throw SystemException(FailedCallCode(error));
         }
     }
 

@@ -41,7 +41,7 @@ namespace Tarn
             const DWORD error = ::GetLastError();
             TARN_TRACE(TraceLevel::Error, L"Tarn::Control::Create",
                        L"CreateWindowEx() failed, GetLastError() returns 0x{0:X}", error);
-            throw SystemException(WindowFailureCode(error));
+            throw SystemException(FailedCallCode(error));
         }
         Attach(handle);
         return handle;

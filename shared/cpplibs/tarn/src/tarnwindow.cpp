@@ -101,7 +101,7 @@ namespace Tarn
             const DWORD error = ::GetLastError();
             TARN_TRACE(TraceLevel::Error, L"Tarn::Window::GetControlID", L"GetDlgCtrlID() failed. Error code: 0x{0:X}",
                        error);
-            throw SystemException(WindowFailureCode(error));
+            throw SystemException(FailedCallCode(error));
         }
         return id;
     }
@@ -380,7 +380,7 @@ namespace Tarn
             const DWORD error = ::GetLastError();
             TARN_TRACE(TraceLevel::Error, L"Tarn::Window::SetCaption", L"SetWindowText() failed. Error code: 0x{0:X}",
                        error);
-            throw SystemException(WindowFailureCode(error));
+            throw SystemException(FailedCallCode(error));
         }
     }
 
@@ -392,7 +392,7 @@ namespace Tarn
             const DWORD error = ::GetLastError();
             TARN_TRACE(TraceLevel::Error, L"Tarn::Window::GetMonitor", L"MonitorFromWindow() failed. Error code: 0x{0:X}",
                        error);
-            throw SystemException(WindowFailureCode(error));
+            throw SystemException(FailedCallCode(error));
         }
         return Monitor(monitor);
     }
@@ -405,7 +405,7 @@ namespace Tarn
             const DWORD error = ::GetLastError();
             TARN_TRACE(TraceLevel::Error, L"Tarn::Window::GetCursorPos", L"GetCursorPos() failed. Error code: 0x{0:X}",
                        error);
-            throw SystemException(WindowFailureCode(error));
+            throw SystemException(FailedCallCode(error));
         }
         return clientCoordinates ? ScreenToClient(&position) : position;
     }

@@ -2,14 +2,17 @@
 
 #include <objbase.h>
 
-#include <map>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "tarncomautoptr.h"
 #include "testserver.h"
 #include "testserverlibrary.h"
+#include "testsupport.h"
+
+using TarnTest::KeyContent;
+using TarnTest::ReadKey;
+using TarnTest::RunToEnd;
 
 namespace
 {
@@ -22,81 +25,6 @@ namespace
         wchar_t text[40];
         ::StringFromGUID2(clsid, text, ARRAYSIZE(text));
         return std::wstring(L"CLSID\\") + text;
-    }
-
-    // Whether a key exists, its values (name to type and text) and the names of its subkeys.
-    struct KeyContent
-    {
-        bool exists = false;
-        std::map<std::wstring, std::pair<DWORD, std::wstring>> values;
-        std::vector<std::wstring> subkeys;
-
-        bool operator==(const KeyContent& other) const
-        {
-            return exists == other.exists && values == other.values && subkeys == other.subkeys;
-        }
-    };
-
-    KeyContent ReadKey(const std::wstring& name)
-    {
-        KeyContent content;
-        HKEY key = nullptr;
-        if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        {
-            return content;
-        }
-        content.exists = true;
-        for (DWORD index = 0;; ++index)
-        {
-            wchar_t valueName[256];
-            DWORD nameLength = ARRAYSIZE(valueName);
-            DWORD type = 0;
-            BYTE data[4096] = {};
-            DWORD size = sizeof(data) - sizeof(wchar_t);
-            if (::RegEnumValueW(key, index, valueName, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS)
-            {
-                break;
-            }
-            content.values[valueName] = std::make_pair(type, std::wstring(reinterpret_cast<const wchar_t*>(data)));
-        }
-        for (DWORD index = 0;; ++index)
-        {
-            wchar_t subkeyName[256];
-            DWORD nameLength = ARRAYSIZE(subkeyName);
-            if (::RegEnumKeyExW(key, index, subkeyName, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            {
-                break;
-            }
-            content.subkeys.push_back(subkeyName);
-        }
-        ::RegCloseKey(key);
-        return content;
-    }
-
-    // Runs the command line to its end, as this process or, with a token, as that token's user;
-    // returns its exit code.
-    DWORD RunToEnd(std::wstring commandLine, HANDLE token = nullptr)
-    {
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process = {};
-        const BOOL started =
-            token == nullptr
-                ? ::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                   &process)
-                : ::CreateProcessAsUserW(token, nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                         nullptr, &startup, &process);
-        if (!started)
-        {
-            ADD_FAILURE() << "the process does not start, error " << ::GetLastError();
-            return static_cast<DWORD>(-1);
-        }
-        ::WaitForSingleObject(process.hProcess, INFINITE);
-        DWORD exitCode = 0;
-        ::GetExitCodeProcess(process.hProcess, &exitCode);
-        ::CloseHandle(process.hThread);
-        ::CloseHandle(process.hProcess);
-        return exitCode;
     }
 
     // A primary token of this process's user without elevation: the linked token of our own.
@@ -148,7 +76,7 @@ protected:
 
     static DWORD RunModuleHost(PCWSTR command, HANDLE token)
     {
-        return RunToEnd(Quoted(TestServer::GetTestFolder() + L"tarn_modulehost.exe") + L" " + command + L" " +
+        return RunToEnd(Quoted(TarnTest::GetTestFolder() + L"tarn_modulehost.exe") + L" " + command + L" " +
                        Quoted(m_serverPath),
                    token);
     }

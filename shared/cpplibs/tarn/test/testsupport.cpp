@@ -240,6 +240,110 @@ namespace TarnTest
         return growth;
     }
 
+    std::wstring GetTestFolder()
+    {
+        wchar_t path[MAX_PATH];
+        const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+        const std::wstring executable(path, length);
+        return executable.substr(0, executable.rfind(L'\\') + 1);
+    }
+
+    ServerLibrary::ServerLibrary(const std::wstring& path) : m_module(::LoadLibraryW(path.c_str()))
+    {
+        if (m_module == nullptr)
+        {
+            throw std::runtime_error("the server DLL does not load");
+        }
+    }
+
+    ServerLibrary::~ServerLibrary()
+    {
+        ::FreeLibrary(m_module);
+    }
+
+    HRESULT ServerLibrary::GetClassObject(REFCLSID clsid, REFIID iid, void** object) const
+    {
+        typedef HRESULT(STDAPICALLTYPE * Function)(REFCLSID, REFIID, void**);
+        return GetExport<Function>(m_module, "DllGetClassObject")(clsid, iid, object);
+    }
+
+    HRESULT ServerLibrary::CanUnloadNow() const
+    {
+        typedef HRESULT(STDAPICALLTYPE * Function)();
+        return GetExport<Function>(m_module, "DllCanUnloadNow")();
+    }
+
+    HRESULT ServerLibrary::RegisterServer() const
+    {
+        typedef HRESULT(STDAPICALLTYPE * Function)();
+        return GetExport<Function>(m_module, "DllRegisterServer")();
+    }
+
+    HRESULT ServerLibrary::UnregisterServer() const
+    {
+        typedef HRESULT(STDAPICALLTYPE * Function)();
+        return GetExport<Function>(m_module, "DllUnregisterServer")();
+    }
+
+    KeyContent ReadKey(const std::wstring& name)
+    {
+        KeyContent content;
+        HKEY key = nullptr;
+        if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        {
+            return content;
+        }
+        content.exists = true;
+        for (DWORD index = 0;; ++index)
+        {
+            wchar_t valueName[256];
+            DWORD nameLength = ARRAYSIZE(valueName);
+            DWORD type = 0;
+            BYTE data[4096] = {};
+            DWORD size = sizeof(data) - sizeof(wchar_t);
+            if (::RegEnumValueW(key, index, valueName, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS)
+            {
+                break;
+            }
+            content.values[valueName] = std::make_pair(type, std::wstring(reinterpret_cast<const wchar_t*>(data)));
+        }
+        for (DWORD index = 0;; ++index)
+        {
+            wchar_t subkeyName[256];
+            DWORD nameLength = ARRAYSIZE(subkeyName);
+            if (::RegEnumKeyExW(key, index, subkeyName, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            {
+                break;
+            }
+            content.subkeys.push_back(subkeyName);
+        }
+        ::RegCloseKey(key);
+        return content;
+    }
+
+    DWORD RunToEnd(std::wstring commandLine, HANDLE token)
+    {
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process = {};
+        const BOOL started =
+            token == nullptr
+                ? ::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                   &process)
+                : ::CreateProcessAsUserW(token, nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                         nullptr, &startup, &process);
+        if (!started)
+        {
+            return static_cast<DWORD>(-1);
+        }
+        ::WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD exitCode = 0;
+        ::GetExitCodeProcess(process.hProcess, &exitCode);
+        ::CloseHandle(process.hThread);
+        ::CloseHandle(process.hProcess);
+        return exitCode;
+    }
+
     HINSTANCE GetTestInstance()
     {
         return ::GetModuleHandleW(nullptr);

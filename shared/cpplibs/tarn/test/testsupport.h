@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -117,6 +118,50 @@ namespace TarnTest
         HeapFailure(const HeapFailure&) = delete;
         HeapFailure& operator=(const HeapFailure&) = delete;
     };
+
+    // The folder of the test executable, with a trailing backslash; helper DLLs and executables are
+    // built beside it.
+    std::wstring GetTestFolder();
+
+    // An in-process server DLL loaded for the object's lifetime, with the server's exports.
+    class ServerLibrary
+    {
+    public:
+        // Throws std::runtime_error when the DLL does not load.
+        explicit ServerLibrary(const std::wstring& path);
+        ~ServerLibrary();
+        ServerLibrary(const ServerLibrary&) = delete;
+        ServerLibrary& operator=(const ServerLibrary&) = delete;
+
+        HMODULE GetHandle() const { return m_module; }
+        HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object) const;
+        HRESULT CanUnloadNow() const;
+        HRESULT RegisterServer() const;
+        HRESULT UnregisterServer() const;
+
+    private:
+        HMODULE m_module;
+    };
+
+    // Whether a key under HKEY_CLASSES_ROOT exists, its values (name to type and text) and the names
+    // of its subkeys.
+    struct KeyContent
+    {
+        bool exists = false;
+        std::map<std::wstring, std::pair<DWORD, std::wstring>> values;
+        std::vector<std::wstring> subkeys;
+
+        bool operator==(const KeyContent& other) const
+        {
+            return exists == other.exists && values == other.values && subkeys == other.subkeys;
+        }
+    };
+
+    KeyContent ReadKey(const std::wstring& name);
+
+    // Runs the command line to its end, as this process or, with a token, as that token's user;
+    // returns its exit code, or 0xFFFFFFFF when the process does not start.
+    DWORD RunToEnd(std::wstring commandLine, HANDLE token = nullptr);
 
     // The module handle of the test executable, which carries the test string table.
     HINSTANCE GetTestInstance();

@@ -1,0 +1,388 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "digestrylibrary.h"
+#include "knownanswers.h"
+#include "resource.h"
+#include "testfiles.h"
+
+using DigestryTest::DigestSheet;
+using DigestryTest::TemporaryFile;
+
+namespace
+{
+    const wchar_t* const Computing = DigestSheet::Computing;
+    const wchar_t ErrorIntroduction[] = L"An error occurred while computing the checksum.\r\n\r\n";
+    const uint64_t LargeSize = 64 << 20;
+    // Long enough to see "Computing..." whatever else the machine is doing, short enough to wait for.
+    const uint64_t ZerosSize = 256 << 20;
+    const wchar_t ZerosMd5[] = L"1f5039e50bd66b290c56684d8550c6c2";
+
+    // The digests of TemporaryFile::OfSize files as coreutils' md5sum, sha1sum, sha256sum, sha384sum
+    // and sha512sum give them, in the order of the known answers.
+    struct SizedFileDigests
+    {
+        uint64_t size;
+        const char* digests[5];
+    };
+
+    const SizedFileDigests CoreutilsDigests[] = {
+        {16383,
+         {"0b4b346da71d6a151ccb148f69be9f0d", "38a537e7b5a54b8f136e6cbcbea596f689ceab37",
+          "5f9b400de58865b2b60ad10a41978aa0853a67c9a76cc4b4de373abb79a77591",
+          "0caa91123e87b840adbb4917de5ac439e6928f2da3fdac3bb264b79322ac6a9179cb566ce997f0933ed7c9cfd595a19d",
+          "492118683a347adf213572a36f14f1e6b3c3e5020788519dcedc902bd138fd80"
+          "17dbb51034431a6a9550c629b489eb37f861f735b8aeef590c5f3fa37c44695c"}},
+        {16384,
+         {"fe42d47be1c3db2593515143933c0c6a", "2f7ffe03be27340bfe51230671ef3dd81270beed",
+          "9e413929743023bc66f0344f4d8d9495d373fb756a22cdbf07c7955ac6fa81a6",
+          "0b5c4b371b4464fa6269bdaad27459a19220686950534f31227cde8ee587acae885d111f34ede3e7d60b39ef76b3c042",
+          "c1deba8a924b7f805efc2b35092c5ac5e4aa4cd5617511e1fdfe47285f1e2100"
+          "846d77b8f2b0271093ce69763d4d70e71679059cea00d74146533f0681bc3466"}},
+        {16385,
+         {"a24882101d5d2d6e1c65af661cd8bd9b", "fb2cd0b66664bfdd57757193ed07917ddb9601b0",
+          "bb6d3880fb9a03c53a58d4377a8c4a6b90af6fe9b7de89417b94889da4524f28",
+          "ccb78189fb8fbb800fd6599ff8baa4bf9bb770890b295e696776d11a80bc182a3317904c844cec276d86eedb87f4813a",
+          "8f47124614ff31c885798010929ff5c2e66bdd209fd469307efb900ae45cdeab"
+          "7c98c47db4181a94b98b35d3b8ab952de12d513d34546b0bafc3104301d39434"}},
+        {LargeSize,
+         {"57678266d8ae12ecd279ad9ff33f42d7", "a0040b3e89e9201a5690ff66dae228667a0f011e",
+          "c080600c389fcdb978e556b9a918631327e05928cb8b7dd084542be4da3df232",
+          "4ee83100347b0105efb4f7485fe016abbbe06c9fbda547ed50637c81933e7df00f80c0fd6064c44370def4259eadd518",
+          "29bf592b88af6111832c80c715187d92e4d482a58f801eb56f5cc939a8811527"
+          "fb7580ab91720a9f89ec131bf015865a5ae09de5e0f52f9ebb431f4be2fe9bbf"}},
+    };
+
+    std::wstring Wide(const std::string& text)
+    {
+        return std::wstring(text.begin(), text.end());
+    }
+
+    // One published digest per algorithm, in the order of the known answers.
+    std::vector<std::string> Published(const char* CryptoTest::KnownAnswer::*message)
+    {
+        std::vector<std::string> digests;
+        for (const CryptoTest::KnownAnswer& answer : CryptoTest::KnownAnswers())
+        {
+            digests.push_back(answer.*message);
+        }
+        return digests;
+    }
+
+    // The system's own text for the error, without its line break.
+    std::wstring SystemDescription(DWORD error)
+    {
+        wchar_t text[512] = L"";
+        ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                         ARRAYSIZE(text), nullptr);
+        std::wstring description(text);
+        return description.substr(0, description.find_last_not_of(L"\r\n ") + 1);
+    }
+
+    std::wstring Upper(std::wstring text)
+    {
+        ::CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
+        return text;
+    }
+
+    // The control's rectangle in the page's client coordinates.
+    RECT ControlRectangle(HWND page, int id)
+    {
+        RECT rectangle;
+        ::GetWindowRect(::GetDlgItem(page, id), &rectangle);
+        ::MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&rectangle), 2);
+        return rectangle;
+    }
+
+    // A point on the first link element of the SysLink control.
+    POINT LinkPoint(HWND link)
+    {
+        RECT client;
+        ::GetClientRect(link, &client);
+        LHITTESTINFO hit = {};
+        for (hit.pt.y = client.bottom / 2, hit.pt.x = client.right - 1; hit.pt.x > 0; --hit.pt.x)
+        {
+            if (::SendMessageW(link, LM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)))
+            {
+                break;
+            }
+        }
+        return hit.pt;
+    }
+
+    void SetLinkUrl(HWND link, const wchar_t* url)
+    {
+        LITEM item = {};
+        item.mask = LIF_ITEMINDEX | LIF_URL;
+        ::lstrcpynW(item.szUrl, url, L_MAX_URL_LENGTH);
+        ::SendMessageW(link, LM_SETITEM, 0, reinterpret_cast<LPARAM>(&item));
+    }
+
+    // The first line of the file once it has one (ten seconds at most); the file is then deleted.
+    std::string WaitForFileText(const std::wstring& path)
+    {
+        char text[256] = "";
+        for (int attempt = 0; attempt < 100 && text[0] == '\0'; ++attempt)
+        {
+            ::Sleep(100);
+            if (FILE* file = _wfopen(path.c_str(), L"r"))
+            {
+                std::fgets(text, sizeof(text), file);
+                std::fclose(file);
+            }
+        }
+        ::DeleteFileW(path.c_str());
+        return text;
+    }
+}
+
+// The page of the DLL in a sheet of the test process, read and driven through its controls.
+class DigestPageTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_library = new DigestryTest::DigestryLibrary();
+        s_large = new TemporaryFile(TemporaryFile::OfSize(LargeSize));
+        s_zeros = new TemporaryFile(TemporaryFile::Sparse(ZerosSize));
+    }
+
+    static void TearDownTestSuite()
+    {
+        delete s_zeros;
+        delete s_large;
+        delete s_library;
+    }
+
+    static std::wstring LargeDigest(size_t algorithmIndex)
+    {
+        return Wide(CoreutilsDigests[3].digests[algorithmIndex]);
+    }
+
+    static DigestryTest::DigestryLibrary* s_library;
+    static TemporaryFile* s_large;
+    static TemporaryFile* s_zeros;
+};
+
+DigestryTest::DigestryLibrary* DigestPageTest::s_library = nullptr;
+TemporaryFile* DigestPageTest::s_large = nullptr;
+TemporaryFile* DigestPageTest::s_zeros = nullptr;
+
+TEST_F(DigestPageTest, ComputesNothingUntilFirstShownThenShowsComputingAndTheMd5Digest)
+{
+    const TemporaryFile abc("abc");
+    DigestSheet sheet(*s_library, {abc.GetPath(), s_zeros->GetPath()});
+
+    const HANDLE exclusive = ::CreateFileW(s_zeros->GetPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, exclusive) << "no page has opened the file";
+    ::CloseHandle(exclusive);
+
+    ASSERT_TRUE(sheet.GetSheet().SelectPage(1));
+    EXPECT_EQ(L"MD5", sheet.GetText(IDC_ALGORITHM_COMBO));
+    EXPECT_EQ(Computing, sheet.GetText(IDC_DIGEST_EDIT));
+    EXPECT_EQ(L"", sheet.GetText(IDC_COMPARE_RESULT));
+    EXPECT_EQ(ZerosMd5, sheet.WaitForDigest());
+}
+
+TEST_F(DigestPageTest, ShowsThePublishedAndCoreutilsDigestsOfEveryFileAndTracesNothing)
+{
+    const TemporaryFile empty("");
+    const TemporaryFile abc("abc");
+    const TemporaryFile named("abc", L"digestry-pr\u00fcfsumme-\u6570\u636e.txt");
+    std::vector<std::pair<std::wstring, std::vector<std::string>>> files = {
+        {empty.GetPath(), Published(&CryptoTest::KnownAnswer::empty)},
+        {abc.GetPath(), Published(&CryptoTest::KnownAnswer::abc)},
+        {named.GetPath(), Published(&CryptoTest::KnownAnswer::abc)},
+    };
+    std::vector<TemporaryFile> sized;
+    for (const SizedFileDigests& reference : CoreutilsDigests)
+    {
+        if (reference.size != LargeSize)
+        {
+            sized.push_back(TemporaryFile::OfSize(reference.size));
+        }
+        files.emplace_back(reference.size == LargeSize ? s_large->GetPath() : sized.back().GetPath(),
+                           std::vector<std::string>(std::begin(reference.digests), std::end(reference.digests)));
+    }
+    TarnTest::DebugOutputListener listener;
+
+    for (const auto& file : files)
+    {
+        DigestSheet sheet(*s_library, {file.first});
+        for (size_t algorithm = 0; algorithm < file.second.size(); ++algorithm)
+        {
+            const char* const name = CryptoTest::KnownAnswers()[algorithm].name;
+            SCOPED_TRACE(std::string(file.first.begin(), file.first.end()) + " " + name);
+            sheet.SelectAlgorithm(Wide(name));
+            EXPECT_EQ(Wide(file.second[algorithm]), sheet.WaitForDigest());
+        }
+    }
+    EXPECT_TRUE(listener.GetLines().empty()) << "the DLL traces errors only";
+}
+
+TEST_F(DigestPageTest, ReturningToAFinishedAlgorithmShowsItAtOnceAndOtherCompletionsChangeNothing)
+{
+    DigestSheet sheet(*s_library, {s_large->GetPath()});
+    EXPECT_EQ(LargeDigest(0), sheet.WaitForDigest());
+    sheet.SelectAlgorithm(L"SHA-256");
+    EXPECT_EQ(Computing, sheet.GetText(IDC_DIGEST_EDIT));
+    EXPECT_EQ(LargeDigest(2), sheet.WaitForDigest());
+
+    sheet.SelectAlgorithm(L"MD5");
+    EXPECT_EQ(LargeDigest(0), sheet.GetText(IDC_DIGEST_EDIT)) << "shown without computing again";
+    sheet.SelectAlgorithm(L"SHA-256");
+    EXPECT_EQ(LargeDigest(2), sheet.GetText(IDC_DIGEST_EDIT));
+
+    // The completion of MD5 as the engine posts it, arriving while SHA-1 is selected.
+    sheet.SelectAlgorithm(L"SHA-1");
+    ::PostMessageW(sheet.GetPage(), WM_APP, 0, 1);
+    sheet.GetSheet().Pump();
+    EXPECT_NE(LargeDigest(0), sheet.GetText(IDC_DIGEST_EDIT));
+    EXPECT_EQ(LargeDigest(1), sheet.WaitForDigest());
+}
+
+TEST_F(DigestPageTest, ComparesLetterCaseBlindButLineBreaksCountAndOnlyWithADigestShown)
+{
+    DigestSheet sheet(*s_library, {s_zeros->GetPath()});
+    sheet.PasteExpected(ZerosMd5);
+    EXPECT_EQ(L"", sheet.GetText(IDC_COMPARE_RESULT)) << "nothing to compare with while computing";
+    sheet.WaitForDigest();
+    EXPECT_EQ(L"Checksum match", sheet.GetText(IDC_COMPARE_RESULT));
+
+    sheet.PasteExpected(Upper(ZerosMd5));
+    EXPECT_EQ(L"Checksum match", sheet.GetText(IDC_COMPARE_RESULT));
+    sheet.PasteExpected(std::wstring(ZerosMd5) + L"\r\n");
+    EXPECT_EQ(L"Checksum mismatch", sheet.GetText(IDC_COMPARE_RESULT));
+    sheet.PasteExpected(L"");
+    EXPECT_EQ(L"", sheet.GetText(IDC_COMPARE_RESULT));
+}
+
+TEST_F(DigestPageTest, UnreadableFilesShowTheSystemsReasonAgainOnReselectWithoutANewAttempt)
+{
+    std::wstring missing;
+    {
+        const TemporaryFile gone("");
+        missing = gone.GetPath();
+    }
+    const TemporaryFile locked("locked");
+    HANDLE exclusive =
+        ::CreateFileW(locked.GetPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, exclusive);
+    TarnTest::DebugOutputListener listener;
+    DigestSheet sheet(*s_library, {missing, locked.GetPath()});
+
+    const DWORD errors[] = {ERROR_FILE_NOT_FOUND, ERROR_SHARING_VIOLATION};
+    std::wstring reasons[2];
+    for (int page = 0; page < 2; ++page)
+    {
+        SCOPED_TRACE(page);
+        ASSERT_TRUE(sheet.GetSheet().SelectPage(page));
+        reasons[page] = sheet.WaitForDigest();
+        EXPECT_EQ(0u, reasons[page].find(ErrorIntroduction));
+        EXPECT_NE(std::wstring::npos, reasons[page].find(SystemDescription(errors[page])));
+        sheet.PasteExpected(L"abc");
+        EXPECT_EQ(L"", sheet.GetText(IDC_COMPARE_RESULT));
+    }
+
+    // Readable now: a retry would succeed.
+    const TemporaryFile created("abc", missing.substr(missing.rfind(L'\\') + 1));
+    ::CloseHandle(exclusive);
+    for (int page = 0; page < 2; ++page)
+    {
+        SCOPED_TRACE(page);
+        ASSERT_TRUE(sheet.GetSheet().SelectPage(page));
+        sheet.SelectAlgorithm(L"SHA-1");
+        sheet.SelectAlgorithm(L"MD5");
+        EXPECT_EQ(reasons[page], sheet.GetText(IDC_DIGEST_EDIT));
+    }
+
+    // Each failed opening, once: where it failed and where the computation caught it.
+    const std::string lockedPath(locked.GetPath().begin(), locked.GetPath().end());
+    EXPECT_EQ(1u, TarnTest::CountErrorLines(listener, "src\\tarnfile", "Tarn::Io::File::Create",
+                                            "CreateFile() failed for file \"" + lockedPath +
+                                                "\", GetLastError() returns 0x00000020"));
+    EXPECT_EQ(1u, listener
+                      .GetLinesContaining(") ComputeHashOperation::Start(): Exception caught. Error code: 0x80070020, "
+                                          "Description: ")
+                      .size());
+    EXPECT_EQ(4u, listener.GetLines().size()) << "the same two lines for the missing file";
+}
+
+TEST_F(DigestPageTest, ClosingDuringALongComputationReturnsWithinASecond)
+{
+    const TemporaryFile huge = TemporaryFile::Sparse(3ull << 30);
+    ULONGLONG closing = 0;
+    {
+        DigestSheet sheet(*s_library, {huge.GetPath()});
+        EXPECT_EQ(Computing, sheet.GetText(IDC_DIGEST_EDIT));
+        ::Sleep(300);
+        sheet.GetSheet().Pump();
+        EXPECT_EQ(Computing, sheet.GetText(IDC_DIGEST_EDIT));
+        closing = ::GetTickCount64();
+    }
+    EXPECT_LT(::GetTickCount64() - closing, 1000u);
+}
+
+TEST_F(DigestPageTest, TheLinkShowsTheVersionAndOpensItsAddressWhenClickedOrEntered)
+{
+    // A URL scheme whose "open" command writes the URL it was given into the marker file.
+    const std::wstring scheme = L"digestry-test-" + std::to_wstring(::GetCurrentProcessId());
+    const std::wstring marker = TemporaryFile("").GetPath();
+    const std::wstring command = L"cmd.exe /c echo %1>\"" + marker + L"\"";
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(HKEY_CLASSES_ROOT, (scheme + L"\\shell\\open\\command").c_str(), nullptr,
+                                               REG_SZ, command.c_str(),
+                                               static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))));
+    ::RegSetKeyValueW(HKEY_CLASSES_ROOT, scheme.c_str(), L"URL Protocol", REG_SZ, L"", sizeof(wchar_t));
+
+    const TemporaryFile abc("abc");
+    DigestSheet sheet(*s_library, {abc.GetPath()});
+    const std::wstring text = sheet.GetText(IDC_ABOUT_LINK);
+    EXPECT_EQ(0u, text.find(L"Digestry version 1.0.2")) << std::string(text.begin(), text.end());
+    EXPECT_GT(text.size(), std::wstring(L"Digestry version 1.0.2").size());
+
+    const HWND link = ::GetDlgItem(sheet.GetPage(), IDC_ABOUT_LINK);
+    const POINT point = LinkPoint(link);
+    ASSERT_GT(point.x, 0);
+    SetLinkUrl(link, (scheme + L":clicked").c_str());
+    ::SendMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(point.x, point.y));
+    ::SendMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(point.x, point.y));
+    EXPECT_EQ(0u, WaitForFileText(marker).find(std::string(scheme.begin(), scheme.end()) + ":clicked"));
+
+    SetLinkUrl(link, (scheme + L":entered").c_str());
+    ::SetFocus(link);
+    ::SendMessageW(link, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(0u, WaitForFileText(marker).find(std::string(scheme.begin(), scheme.end()) + ":entered"));
+    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, scheme.c_str());
+}
+
+TEST_F(DigestPageTest, EnlargingThePageStretchesTheControlsToTheMarginsAndKeepsTheLinkAtTheBottom)
+{
+    const TemporaryFile abc("abc");
+    DigestSheet sheet(*s_library, {abc.GetPath()});
+    const HWND page = sheet.GetPage();
+    const RECT linkBefore = ControlRectangle(page, IDC_ABOUT_LINK);
+    RECT window;
+    ::GetWindowRect(page, &window);
+    ::SetWindowPos(page, nullptr, 0, 0, window.right - window.left + 120, window.bottom - window.top + 90,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    RECT client;
+    ::GetClientRect(page, &client);
+    const LONG right = client.right - ControlRectangle(page, IDC_DIGEST_EDIT).left;
+    for (int id : {IDC_ALGORITHM_COMBO, IDC_DIGEST_EDIT, IDC_COMPARE_EDIT, IDC_COMPARE_RESULT, IDC_ABOUT_LINK})
+    {
+        EXPECT_EQ(right, ControlRectangle(page, id).right) << id;
+    }
+    const RECT link = ControlRectangle(page, IDC_ABOUT_LINK);
+    EXPECT_EQ(client.bottom - ControlRectangle(page, IDC_ALGORITHM_COMBO).top, link.bottom);
+    EXPECT_EQ(linkBefore.bottom - linkBefore.top, link.bottom - link.top);
+}
