@@ -48,10 +48,11 @@ if [ -n "$file" ]; then
     file=$(realpath -- "$file")
 fi
 
-# The report alone goes to standard output; the set-up says what it does on standard error.
+# The report alone goes to standard output; the set-up says what it does on standard error, less
+# the build's lines for targets that were already up to date.
 {
     install_missing_packages
-    build_all digestry digestry_shellhost
+    build_all digestry digestry_shellhost | sed '/Built target/d'
 } >&2
 if [ -z "$file" ]; then
     file=$build_dir/sample/digestry-sample.txt
