@@ -5,6 +5,10 @@ build_dir=${DIGESTRY_BUILD_DIR:-$repo_root/build}
 required_packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth googletest)
 
 export WINEPREFIX=$build_dir/wineprefix
+# Wine names Unix files in the locale's character set: only UTF-8 reaches every file name.
+if [ "$(locale charmap 2>/dev/null)" != UTF-8 ]; then
+    export LC_ALL=C.UTF-8
+fi
 export WINEDEBUG=${WINEDEBUG:--all}
 # The prefix needs neither Mono nor Gecko; without this wineboot offers to download them.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
@@ -22,10 +26,22 @@ install_missing_packages() {
     fi
 }
 
+# Builds the targets named, or everything when none is.
 build_all() {
     cmake -S "$repo_root" -B "$build_dir" \
         -DCMAKE_TOOLCHAIN_FILE="$repo_root/cmake/mingw-w64-x86_64.cmake" >/dev/null
-    cmake --build "$build_dir" --parallel "$(nproc)"
+    cmake --build "$build_dir" --parallel "$(nproc)" ${1:+--target "$@"}
+}
+
+# Registers the build's digestry.dll in the prefix as an administrator does on Windows.
+register_extension() {
+    /usr/lib/wine/wine64 regsvr32 /s "$(windows_path "$build_dir/source/digestry.dll")"
+}
+
+# The Windows name of a Unix path in the prefix: Z: is its view of the Unix root.
+windows_path() {
+    local path=$1
+    printf 'Z:%s' "${path//\//\\}"
 }
 
 # A private prefix inside the build folder, created once; its wineserver stays up for the whole run
@@ -44,5 +60,6 @@ start_wine() {
         wineboot >/dev/null 2>&1
     fi
     # Xvfb has no window manager: with managed windows Wine waits for one whenever a window hides.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    # Every Windows has the list of property-sheet handlers for all files; a fresh prefix lacks it.
+    wine reg import "$repo_root/scripts/prefix.reg" >/dev/null 2>&1
 }
