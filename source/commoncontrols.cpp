@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "tarnexception.h"
+#include "tarnmoduleimpl.h"
 #include "tarnstring.h"
 #include "tarntrace.h"
 
@@ -14,8 +15,6 @@ namespace
     const WORD ManifestResourceId = 3;
     // A descriptor must reach hActCtx before it can carry a context.
     const DWORD ContextDescriptorSize = offsetof(PROPSHEETPAGEW, hActCtx) + sizeof(HANDLE);
-    // The longest module path Windows allows, terminator included.
-    const UINT32 LongestPath = 32768;
 
     using CreatePageFunction = HPROPSHEETPAGE(WINAPI*)(LPCPROPSHEETPAGEW);
     using DestroyPageFunction = BOOL(WINAPI*)(HPROPSHEETPAGE);
@@ -95,26 +94,6 @@ namespace
         return module;
     }
 
-    // Null when the name cannot be read.
-    Tarn::String ReadModuleFileName(HMODULE module)
-    {
-        for (UINT32 capacity = MAX_PATH; capacity <= LongestPath; capacity *= 2)
-        {
-            Tarn::String name;
-            name.Reserve(capacity);
-            const DWORD length = ::GetModuleFileNameW(module, name.GetBuffer(), capacity);
-            if (length == 0)
-            {
-                break;
-            }
-            if (length < capacity)
-            {
-                return name;
-            }
-        }
-        return Tarn::String();
-    }
-
     // The context the loader built from this module's manifest, or else one made from its manifest
     // resource 3 (then owned), or null.
     HANDLE FindModuleContext(bool& owned)
@@ -130,11 +109,7 @@ namespace
         }
 
         const HMODULE module = GetThisModule();
-        const Tarn::String path = ReadModuleFileName(module);
-        if (path.IsNull())
-        {
-            return nullptr;
-        }
+        const Tarn::String path = Tarn::ModuleImpl::GetModuleFileNameW(module);
         ACTCTXW description = {};
         description.cbSize = sizeof(description);
         description.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID | ACTCTX_FLAG_HMODULE_VALID;

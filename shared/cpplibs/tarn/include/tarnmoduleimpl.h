@@ -49,6 +49,8 @@ namespace Tarn
         String LoadResourceString(UINT resourceId) const;
         // The full path of the module file, however long. SystemException when it cannot be read.
         String GetModuleFileNameW() const;
+        // The same for any module of the process.
+        static String GetModuleFileNameW(HMODULE module);
 
     protected:
         // Stores the instance in both fields and registers the object as the process singleton.

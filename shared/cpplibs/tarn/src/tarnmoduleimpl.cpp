@@ -127,13 +127,18 @@ namespace Tarn
 
     String ModuleImpl::GetModuleFileNameW() const
     {
+        return GetModuleFileNameW(m_moduleInstance);
+    }
+
+    String ModuleImpl::GetModuleFileNameW(HMODULE module)
+    {
         // A path cut short by the buffer would name a file that does not exist (and be registered
         // as the server's path), so the buffer grows until the whole path fits.
         String path;
         for (DWORD capacity = InitialPathCapacity; ; capacity *= 2)
         {
             path.Reserve(capacity);
-            const DWORD length = ::GetModuleFileNameW(m_moduleInstance, path.GetBuffer(), capacity);
+            const DWORD length = ::GetModuleFileNameW(module, path.GetBuffer(), capacity);
             if (length == 0)
             {
                 TARN_THROW_WIN32(L"Tarn::ModuleImpl::GetModuleFileNameW",
