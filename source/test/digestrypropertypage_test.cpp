@@ -364,25 +364,33 @@ TEST_F(DigestPageTest, TheLinkShowsTheVersionAndOpensItsAddressWhenClickedOrEnte
     ::RegDeleteTreeW(HKEY_CLASSES_ROOT, scheme.c_str());
 }
 
-TEST_F(DigestPageTest, EnlargingThePageStretchesTheControlsToTheMarginsAndKeepsTheLinkAtTheBottom)
+TEST_F(DigestPageTest, EnlargingThePageStretchesTheControlsToTheMarginsAndKeepsTheLinkAtTheBottomEvenMirrored)
 {
     const TemporaryFile abc("abc");
-    DigestSheet sheet(*s_library, {abc.GetPath()});
-    const HWND page = sheet.GetPage();
-    const RECT linkBefore = ControlRectangle(page, IDC_ABOUT_LINK);
-    RECT window;
-    ::GetWindowRect(page, &window);
-    ::SetWindowPos(page, nullptr, 0, 0, window.right - window.left + 120, window.bottom - window.top + 90,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-
-    RECT client;
-    ::GetClientRect(page, &client);
-    const LONG right = client.right - ControlRectangle(page, IDC_DIGEST_EDIT).left;
-    for (int id : {IDC_ALGORITHM_COMBO, IDC_DIGEST_EDIT, IDC_COMPARE_EDIT, IDC_COMPARE_RESULT, IDC_ABOUT_LINK})
+    // Mirrored as the shell shows the sheet on Arabic and Hebrew Windows: right to left throughout.
+    for (const DWORD layout : {DWORD{0}, DWORD{LAYOUT_RTL}})
     {
-        EXPECT_EQ(right, ControlRectangle(page, id).right) << id;
+        SCOPED_TRACE(layout == 0 ? "left to right" : "mirrored");
+        ::SetProcessDefaultLayout(layout);
+        DigestSheet sheet(*s_library, {abc.GetPath()});
+        ::SetProcessDefaultLayout(0);
+        const HWND page = sheet.GetPage();
+        ASSERT_EQ(layout != 0, (::GetWindowLongW(page, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0);
+        const RECT linkBefore = ControlRectangle(page, IDC_ABOUT_LINK);
+        RECT window;
+        ::GetWindowRect(page, &window);
+        ::SetWindowPos(page, nullptr, 0, 0, window.right - window.left + 120, window.bottom - window.top + 90,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+        RECT client;
+        ::GetClientRect(page, &client);
+        const LONG right = client.right - ControlRectangle(page, IDC_DIGEST_EDIT).left;
+        for (int id : {IDC_ALGORITHM_COMBO, IDC_DIGEST_EDIT, IDC_COMPARE_EDIT, IDC_COMPARE_RESULT, IDC_ABOUT_LINK})
+        {
+            EXPECT_EQ(right, ControlRectangle(page, id).right) << id;
+        }
+        const RECT link = ControlRectangle(page, IDC_ABOUT_LINK);
+        EXPECT_EQ(client.bottom - ControlRectangle(page, IDC_ALGORITHM_COMBO).top, link.bottom);
+        EXPECT_EQ(linkBefore.bottom - linkBefore.top, link.bottom - link.top);
     }
-    const RECT link = ControlRectangle(page, IDC_ABOUT_LINK);
-    EXPECT_EQ(client.bottom - ControlRectangle(page, IDC_ALGORITHM_COMBO).top, link.bottom);
-    EXPECT_EQ(linkBefore.bottom - linkBefore.top, link.bottom - link.top);
 }

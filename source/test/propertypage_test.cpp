@@ -144,6 +144,7 @@ TEST_F(PropertyPageTest, TheSheetKeepsItsPagesAliveUntilItLetsThemGo)
         ASSERT_NE(nullptr, window);
         EXPECT_EQ(sheet.GetCurrentPage(), window);
         EXPECT_EQ(shown, ::GetPropW(window, ObjectPropertyName));
+        EXPECT_EQ(104u, shown->descriptorSize) << "the descriptor's current layout, header bitmap included";
         EXPECT_EQ(::GetDlgItem(window, IDC_TEST_EDIT), shown->GetDialogItemHandle(IDC_TEST_EDIT));
         EXPECT_TRUE(FAILED(ThrownCode([shown] { shown->GetDialogItemHandle(999); })));
         RECT client;
@@ -161,6 +162,32 @@ TEST_F(PropertyPageTest, TheSheetKeepsItsPagesAliveUntilItLetsThemGo)
     EXPECT_EQ(1, shown->GetReferenceCount());
     shown->Release();
     EXPECT_EQ(2, TestPage::destructions) << "exactly once each";
+}
+
+TEST_F(PropertyPageTest, AnythingThrownButATarnExceptionIsTracedAndAnsweredZeroByBothCallbacks)
+{
+    TestPage* const page = CreatePage();
+    TestSheet sheet({page->GetPageHandle()});
+    page->Release();
+    const HWND window = page->GetWindowHandle();
+    TarnTest::DebugOutputListener listener;
+
+    page->throwUnexpectedAt = WM_APP + 1;
+    EXPECT_EQ(0, ::SendMessageW(window, WM_APP + 1, 0, 0));
+    page->throwUnexpectedAtAddRef = true;
+    PROPSHEETPAGEW descriptor = {};
+    descriptor.lParam = reinterpret_cast<LPARAM>(page);
+    EXPECT_EQ(0u, PropertyPage::StaticCallbackProc(nullptr, PSPCB_ADDREF, &descriptor));
+    page->throwUnexpectedAtAddRef = false;
+
+    for (const char* function : {"PropertyPage::StaticDialogProc", "PropertyPage::StaticCallbackProc"})
+    {
+        EXPECT_EQ(1u, TarnTest::CountErrorLines(listener, "propertypage", function, "Unexpected exception caught"))
+            << function;
+    }
+    EXPECT_EQ(1, page->GetReferenceCount()) << "only the sheet's";
+    EXPECT_EQ(page, ::GetPropW(window, ObjectPropertyName)) << "the page stays bound";
+    EXPECT_EQ(1, Notify(window, sheet.GetHandle(), PSN_SETACTIVE).result) << "and keeps working";
 }
 
 TEST_F(PropertyPageTest, DestroyGivesBackAPageHandleThatNoSheetTook)
