@@ -80,21 +80,6 @@ namespace
         return {output != nullptr ? _pclose(output) : -1, printed};
     }
 
-    // Kernel handles of this process: the platform's own count reads 0 under Wine.
-    size_t CountOpenHandles()
-    {
-        size_t count = 0;
-        for (ULONG_PTR value = 4; value < 0x10000; value += 4)
-        {
-            DWORD flags;
-            if (::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags))
-            {
-                ++count;
-            }
-        }
-        return count;
-    }
-
     BOOL CALLBACK CountWindow(HWND window, LPARAM count)
     {
         ++*reinterpret_cast<size_t*>(count);
@@ -320,17 +305,15 @@ TEST_F(PropertyPageTest, ShowingAndClosingSheetsLeaksNothing)
     {
         cycle();
     }
-    const HANDLE process = ::GetCurrentProcess();
-    const size_t handlesBefore = CountOpenHandles();
+    const size_t handlesBefore = TarnTest::CountOpenHandles();
     const size_t windowsBefore = CountThreadWindows();
-    const DWORD gdiBefore = ::GetGuiResources(process, GR_GDIOBJECTS);
-    const DWORD userBefore = ::GetGuiResources(process, GR_USEROBJECTS);
 
     const size_t heapGrowth = TarnTest::MeasureHeapGrowth(cycle, 200);
 
-    EXPECT_LE(CountOpenHandles(), handlesBefore);
+    EXPECT_LE(TarnTest::CountOpenHandles(), handlesBefore);
     EXPECT_LE(CountThreadWindows(), windowsBefore);
-    EXPECT_LE(::GetGuiResources(process, GR_GDIOBJECTS), gdiBefore);
-    EXPECT_LE(::GetGuiResources(process, GR_USEROBJECTS), userBefore);
-    EXPECT_LT(heapGrowth, 16u * 1024u);
+    // Every heap block takes at least 16 bytes, so anything left behind per cycle grows the heap by
+    // 200 blocks or more; what the dialog manager keeps from the first sheets on does not grow with
+    // the cycles, and the growth is measured as the least of several runs.
+    EXPECT_LT(heapGrowth, 200u * 16u);
 }
