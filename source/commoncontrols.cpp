@@ -95,7 +95,8 @@ namespace
         if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                                   reinterpret_cast<LPCWSTR>(&GetThisModule), &module))
         {
-            TARN_THROW_WIN32(L"CommonControls::GetThisModule", L"GetModuleHandleEx() failed, error code 0x{0:X}", ::GetLastError());
+            TARN_THROW_WIN32(L"CommonControls::GetThisModule", L"GetModuleHandleEx() failed, error code 0x{0:X}",
+                             ::GetLastError());
         }
         return module;
     }
