@@ -2,7 +2,9 @@
 
 #include <cstddef>
 
+#include "tarnboundary.h"
 #include "tarnexception.h"
+#include "tarnfailure.h"
 #include "tarnmoduleimpl.h"
 #include "tarnstring.h"
 #include "tarntrace.h"
@@ -14,7 +16,7 @@ namespace
     const wchar_t LibraryName[] = L"Comctl32.dll";
     const WORD ManifestResourceId = 3;
     // A descriptor must reach hActCtx before it can carry a context.
-    const DWORD ContextDescriptorSize = offsetof(PROPSHEETPAGEW, hActCtx) + sizeof(HANDLE);
+    const DWORD ContextDescriptorSize = offsetof(PROPSHEETPAGEW_V3, hActCtx) + sizeof(HANDLE);
 
     using CreatePageFunction = HPROPSHEETPAGE(WINAPI*)(LPCPROPSHEETPAGEW);
     using DestroyPageFunction = BOOL(WINAPI*)(HPROPSHEETPAGE);
@@ -85,12 +87,17 @@ namespace
         bool m_active;
     };
 
-    // Any address inside this module identifies it; this function's own is as good as any.
+    // Any address inside this module identifies it; this function's own is as good as any. Without
+    // it the host program's file would stand in for the module's, and its manifest for ours.
     HMODULE GetThisModule()
     {
         HMODULE module = nullptr;
-        ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                             reinterpret_cast<LPCWSTR>(&GetThisModule), &module);
+        if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                  reinterpret_cast<LPCWSTR>(&GetThisModule), &module))
+        {
+            TARN_THROW_WIN32(L"CommonControls::GetThisModule", L"GetModuleHandleEx() failed, error code 0x{0:X}",
+                             ::GetLastError());
+        }
         return module;
     }
 
@@ -150,46 +157,51 @@ namespace
     BOOL CALLBACK Load(PINIT_ONCE, PVOID parameter, PVOID*)
     {
         HRESULT& failure = *static_cast<HRESULT*>(parameter);
-        try
-        {
-            bool ownsContext = false;
-            const HANDLE context = FindModuleContext(ownsContext);
-            HMODULE module;
-            {
-                ActivationScope scope(context);
-                module = ::LoadLibraryW(LibraryName);
-            }
-            if (module == nullptr)
-            {
-                const DWORD error = ::GetLastError();
-                TARN_TRACE(Tarn::TraceLevel::Error, L"CommonControls::Load", L"LoadLibrary() failed for {0}, error code 0x{1:X}",
-                           Tarn::String(LibraryName, true), error);
-                failure = Tarn::HResultFromWin32(error);
-            }
-            else if (Resolve(module, "CreatePropertySheetPageW", L"CreatePropertySheetPageW", TheLibrary.createPage, failure)
-                     && Resolve(module, "DestroyPropertySheetPage", L"DestroyPropertySheetPage", TheLibrary.destroyPage,
-                                failure)
-                     && Resolve(module, "InitCommonControlsEx", L"InitCommonControlsEx", TheLibrary.init, failure))
-            {
-                TheLibrary.context = context;
-                TheLibrary.ownsContext = ownsContext;
-                return TRUE;
-            }
-            else
-            {
-                ::FreeLibrary(module);
-            }
-            if (ownsContext)
-            {
-                ::ReleaseActCtx(context);
-            }
-        }
-        catch (const Tarn::Exception& exception)
-        {
-            TARN_TRACE_EXCEPTION(L"CommonControls::Load", exception);
-            failure = exception.GetErrorCode();
-        }
-        return FALSE;
+        // What anything thrown that is not a Tarn::Exception leaves; every other failure sets its own.
+        failure = E_UNEXPECTED;
+        return Tarn::CatchAll(
+            TARN_BOUNDARY(L"CommonControls::Load"), FALSE,
+            [&failure]() -> BOOL {
+                bool ownsContext = false;
+                const HANDLE context = FindModuleContext(ownsContext);
+                HMODULE module;
+                {
+                    ActivationScope scope(context);
+                    module = ::LoadLibraryW(LibraryName);
+                }
+                if (module == nullptr)
+                {
+                    const DWORD error = ::GetLastError();
+                    TARN_TRACE(Tarn::TraceLevel::Error, L"CommonControls::Load",
+                               L"LoadLibrary() failed for {0}, error code 0x{1:X}", Tarn::String(LibraryName, true),
+                               error);
+                    failure = Tarn::HResultFromWin32(error);
+                }
+                else if (Resolve(module, "CreatePropertySheetPageW", L"CreatePropertySheetPageW",
+                                 TheLibrary.createPage, failure)
+                         && Resolve(module, "DestroyPropertySheetPage", L"DestroyPropertySheetPage",
+                                    TheLibrary.destroyPage, failure)
+                         && Resolve(module, "InitCommonControlsEx", L"InitCommonControlsEx", TheLibrary.init, failure))
+                {
+                    TheLibrary.context = context;
+                    TheLibrary.ownsContext = ownsContext;
+                    return TRUE;
+                }
+                else
+                {
+                    ::FreeLibrary(module);
+                }
+                if (ownsContext)
+                {
+                    ::ReleaseActCtx(context);
+                }
+                return FALSE;
+            },
+            [&failure](const Tarn::Exception& exception) {
+                TARN_TRACE_EXCEPTION(L"CommonControls::Load", exception);
+                failure = exception.GetErrorCode();
+                return FALSE;
+            });
     }
 
     const Library& GetLibrary()
@@ -203,7 +215,7 @@ namespace
     }
 }
 
-HPROPSHEETPAGE CommonControls::CreatePage(PROPSHEETPAGEW& page)
+HPROPSHEETPAGE CommonControls::CreatePage(PROPSHEETPAGEW_V3& page)
 {
     const Library& library = GetLibrary();
     if (library.context != nullptr && page.dwSize >= ContextDescriptorSize && (page.dwFlags & PSP_USEFUSIONCONTEXT) == 0)
@@ -212,7 +224,8 @@ HPROPSHEETPAGE CommonControls::CreatePage(PROPSHEETPAGEW& page)
         page.hActCtx = library.context;
     }
     ActivationScope scope(library.context);
-    return library.createPage(&page);
+    // comctl32 reads as much of the descriptor as its dwSize says.
+    return library.createPage(reinterpret_cast<LPCPROPSHEETPAGEW>(&page));
 }
 
 BOOL CommonControls::DestroyPage(HPROPSHEETPAGE page)

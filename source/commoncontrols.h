@@ -19,10 +19,11 @@ class CommonControls
 public:
     CommonControls() = delete;
 
-    // CreatePropertySheetPageW. A descriptor large enough to carry a context (dwSize at least 96)
-    // that does not name one itself is given PSP_USEFUSIONCONTEXT and the module's context, so that
-    // the page's dialog and controls are made from Common Controls 6.0.
-    static HPROPSHEETPAGE CreatePage(PROPSHEETPAGEW& page);
+    // CreatePropertySheetPageW. The descriptor may be of any layout its dwSize names; one large
+    // enough to carry a context (dwSize at least 96) that does not name one itself is given
+    // PSP_USEFUSIONCONTEXT and the module's context, so that the page's dialog and controls are
+    // made from Common Controls 6.0.
+    static HPROPSHEETPAGE CreatePage(PROPSHEETPAGEW_V3& page);
     static BOOL DestroyPage(HPROPSHEETPAGE page);
     static BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX& controls);
 };

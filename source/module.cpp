@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "propertysheetextension.h"
+#include "tarnboundary.h"
 #include "tarnclassfactory.h"
 #include "tarnguid.h"
 #include "tarnregistrykey.h"
@@ -13,10 +14,14 @@ namespace
     const wchar_t TraceSource[] = L"module";
 
     // The process-wide objects, built in this order at load and destroyed in reverse at unload.
+    // They run under the loader lock, before DllMain: nothing here may call what can fail. The
+    // strings and the class identifier are constants the compiler builds; the class entry only
+    // copies them.
     Module TheModule;
     const Tarn::String HandlerListKey(L"*\\shellex\\PropertySheetHandlers", true);
     const Tarn::String FriendlyName(L"Digestry shell property sheet extension", true);
-    const Tarn::Guid ExtensionClassId(Tarn::String(L"{5E1A9C3B-7D24-4F8E-A6B1-0C93D2E4F517}", true));
+    // {5E1A9C3B-7D24-4F8E-A6B1-0C93D2E4F517}
+    const Tarn::Guid ExtensionClassId(GUID{0x5E1A9C3B, 0x7D24, 0x4F8E, {0xA6, 0xB1, 0x0C, 0x93, 0xD2, 0xE4, 0xF5, 0x17}});
     const Tarn::Com::CoClassEntry ExtensionClass(ExtensionClassId, Tarn::Com::ThreadingModel::Apartment, FriendlyName,
                                                  &Tarn::Com::ClassFactory<PropertySheetExtension>::CreateClassObject);
 
@@ -64,46 +69,57 @@ void Module::OnServerUnregister()
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {
-    switch (reason)
-    {
-    case DLL_PROCESS_ATTACH:
-        Tarn::SetTraceLevel(Tarn::TraceLevel::Error);
-        Tarn::SetTraceName(Tarn::String(L"DIGESTRY", true));
-        return TheModule.OnProcessAttach(instance) ? TRUE : FALSE;
-    case DLL_PROCESS_DETACH:
-        TheModule.OnProcessDetach();
-        return TRUE;
-    case DLL_THREAD_ATTACH:
-        TheModule.OnThreadAttach();
-        return TRUE;
-    case DLL_THREAD_DETACH:
-        TheModule.OnThreadDetach();
-        return TRUE;
-    default:
-        return TRUE;
-    }
+    return Tarn::CatchAllAs(TARN_BOUNDARY(L"DllMain"), FALSE, [instance, reason] {
+        switch (reason)
+        {
+        case DLL_PROCESS_ATTACH:
+            Tarn::SetTraceLevel(Tarn::TraceLevel::Error);
+            Tarn::SetTraceName(Tarn::String(L"DIGESTRY", true));
+            return TheModule.OnProcessAttach(instance) ? TRUE : FALSE;
+        case DLL_PROCESS_DETACH:
+            TheModule.OnProcessDetach();
+            return TRUE;
+        case DLL_THREAD_ATTACH:
+            TheModule.OnThreadAttach();
+            return TRUE;
+        case DLL_THREAD_DETACH:
+            TheModule.OnThreadDetach();
+            return TRUE;
+        default:
+            return TRUE;
+        }
+    });
 }
 
 STDAPI DllRegisterServer()
 {
-    Module* const server = GetServer();
-    return server != nullptr ? server->DllRegisterServer() : E_UNEXPECTED;
+    return Tarn::CatchAllAsHResult(TARN_BOUNDARY(L"DllRegisterServer"), [] {
+        Module* const server = GetServer();
+        return server != nullptr ? server->DllRegisterServer() : E_UNEXPECTED;
+    });
 }
 
 STDAPI DllUnregisterServer()
 {
-    Module* const server = GetServer();
-    return server != nullptr ? server->DllUnregisterServer() : E_UNEXPECTED;
+    return Tarn::CatchAllAsHResult(TARN_BOUNDARY(L"DllUnregisterServer"), [] {
+        Module* const server = GetServer();
+        return server != nullptr ? server->DllUnregisterServer() : E_UNEXPECTED;
+    });
 }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object)
 {
-    Module* const server = GetServer();
-    return server != nullptr ? server->DllGetClassObject(clsid, iid, object) : E_UNEXPECTED;
+    return Tarn::CatchAllAsHResult(TARN_BOUNDARY(L"DllGetClassObject"), [&clsid, &iid, object] {
+        Module* const server = GetServer();
+        return server != nullptr ? server->DllGetClassObject(clsid, iid, object) : E_UNEXPECTED;
+    });
 }
 
 STDAPI DllCanUnloadNow()
 {
-    Module* const server = GetServer();
-    return server != nullptr ? server->DllCanUnloadNow() : S_FALSE;
+    // Any failure answers "not now", as the server itself does.
+    return Tarn::CatchAllAs(TARN_BOUNDARY(L"DllCanUnloadNow"), S_FALSE, [] {
+        Module* const server = GetServer();
+        return server != nullptr ? server->DllCanUnloadNow() : S_FALSE;
+    });
 }

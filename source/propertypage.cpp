@@ -1,6 +1,7 @@
 #include "propertypage.h"
 
 #include "commoncontrols.h"
+#include "tarnboundary.h"
 #include "tarnexception.h"
 #include "tarntrace.h"
 #include "tarnwindow.h"
@@ -13,7 +14,26 @@ namespace
     // constant-initialised, so it is ready before any page can exist.
     const Tarn::String ObjectPropertyName(L"_PropertyPageObjectPtr", true);
 
-    const wchar_t UnhandledExceptionMessage[] = L"Unhandled exception. Error message: {0}";
+    const Tarn::String UnhandledExceptionMessage(L"Unhandled exception. Error message: {0}", true);
+
+    // The page descriptor in its current layout (104 bytes on 64-bit Windows): the version 3 layout,
+    // the newest that every SDK's headers know, followed by the header bitmap.
+    struct PageDescriptor
+    {
+        PROPSHEETPAGEW_V3 fields;
+        HBITMAP headerBitmap;
+    };
+    static_assert(sizeof(void*) != 8 || sizeof(PageDescriptor) == 104, "the 64-bit descriptor has 104 bytes");
+
+    // The page frame's own words for a Tarn::Exception that reached one of its callbacks.
+    void TraceUnhandledException(const Tarn::BoundarySite& site, const Tarn::Exception& exception) noexcept
+    {
+        if (Tarn::IsTraceEnabled(Tarn::TraceLevel::Error))
+        {
+            Tarn::Trace(Tarn::TraceLevel::Error, site.sourceFile, site.line, site.function, UnhandledExceptionMessage,
+                        exception.GetDescription());
+        }
+    }
 }
 
 PropertyPage::PropertyPage(WORD templateId, HINSTANCE moduleInstance) noexcept
@@ -28,8 +48,9 @@ void PropertyPage::Create()
         throw Tarn::InvalidOperationException();
     }
 
-    PROPSHEETPAGEW page = {};
-    page.dwSize = sizeof(page);
+    PageDescriptor descriptor = {};
+    PROPSHEETPAGEW_V3& page = descriptor.fields;
+    page.dwSize = sizeof(descriptor);
     page.dwFlags = PSP_USECALLBACK;
     page.hInstance = m_moduleInstance;
     page.pszTemplate = MAKEINTRESOURCEW(m_templateId);
@@ -82,93 +103,94 @@ Tarn::Rectangle PropertyPage::GetClientRectangle() const
 
 UINT CALLBACK PropertyPage::StaticCallbackProc(HWND, UINT message, LPPROPSHEETPAGEW page)
 {
-    try
-    {
-        PropertyPage* const self = page != nullptr ? reinterpret_cast<PropertyPage*>(page->lParam) : nullptr;
-        if (self == nullptr)
-        {
-            return 0;
-        }
-        switch (message)
-        {
-        case PSPCB_ADDREF:
-            TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticCallbackProc", L"message == PSPCB_ADDREF");
-            self->AddRef();
-            return 0;
-        case PSPCB_CREATE:
-            TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticCallbackProc", L"message == PSPCB_CREATE");
-            return 1;
-        case PSPCB_RELEASE:
-            TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticCallbackProc", L"message == PSPCB_RELEASE");
-            self->m_pageHandle = nullptr;
-            self->Release();
-            return 0;
-        default:
-            TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticCallbackProc", L"message == 0x{0:X}", message);
-            return 0;
-        }
-    }
-    catch (const Tarn::Exception& exception)
-    {
-        TARN_TRACE(Tarn::TraceLevel::Error, L"PropertyPage::StaticCallbackProc", UnhandledExceptionMessage,
-                   exception.GetDescription());
-        return 0;
-    }
+    const Tarn::BoundarySite site = TARN_BOUNDARY(L"PropertyPage::StaticCallbackProc");
+    return Tarn::CatchAll(
+        site, 0u,
+        [message, page]() -> UINT {
+            PropertyPage* const self = page != nullptr ? reinterpret_cast<PropertyPage*>(page->lParam) : nullptr;
+            if (self == nullptr)
+            {
+                return 0;
+            }
+            switch (message)
+            {
+            case PSPCB_ADDREF:
+                TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticCallbackProc", L"message == PSPCB_ADDREF");
+                self->AddRef();
+                return 0;
+            case PSPCB_CREATE:
+                TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticCallbackProc", L"message == PSPCB_CREATE");
+                return 1;
+            case PSPCB_RELEASE:
+                TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticCallbackProc", L"message == PSPCB_RELEASE");
+                self->m_pageHandle = nullptr;
+                self->Release();
+                return 0;
+            default:
+                TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticCallbackProc", L"message == 0x{0:X}", message);
+                return 0;
+            }
+        },
+        [&site](const Tarn::Exception& exception) {
+            TraceUnhandledException(site, exception);
+            return 0u;
+        });
 }
 
 INT_PTR CALLBACK PropertyPage::StaticDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    const Tarn::BoundarySite site = TARN_BOUNDARY(L"PropertyPage::StaticDialogProc");
+    // What a failure answers: the result obtained so far, 0 if none.
     INT_PTR result = 0;
-    try
-    {
-        Tarn::Window wrapper;
-        wrapper.Attach(window);
-        PropertyPage* page =
-            window != nullptr ? static_cast<PropertyPage*>(wrapper.GetProperty(ObjectPropertyName)) : nullptr;
-        if (page == nullptr && message == WM_INITDIALOG)
-        {
-            TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticDialogProc", L"Received WM_INITDIALOG");
-            const PROPSHEETPAGEW* const descriptor = reinterpret_cast<const PROPSHEETPAGEW*>(lParam);
-            page = descriptor != nullptr ? reinterpret_cast<PropertyPage*>(descriptor->lParam) : nullptr;
-            if (page != nullptr)
+    return Tarn::CatchAll<INT_PTR>(
+        [&]() -> INT_PTR {
+            Tarn::Window wrapper;
+            wrapper.Attach(window);
+            PropertyPage* page =
+                window != nullptr ? static_cast<PropertyPage*>(wrapper.GetProperty(ObjectPropertyName)) : nullptr;
+            if (page == nullptr && message == WM_INITDIALOG)
             {
-                wrapper.SetProperty(ObjectPropertyName, page);
-                page->m_windowHandle = window;
+                TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticDialogProc", L"Received WM_INITDIALOG");
+                const PROPSHEETPAGEW* const descriptor = reinterpret_cast<const PROPSHEETPAGEW*>(lParam);
+                page = descriptor != nullptr ? reinterpret_cast<PropertyPage*>(descriptor->lParam) : nullptr;
+                if (page != nullptr)
+                {
+                    wrapper.SetProperty(ObjectPropertyName, page);
+                    page->m_windowHandle = window;
+                }
             }
-        }
-        if (page == nullptr)
-        {
-            TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticDialogProc",
-                       L"Message 0x{0:X} to window 0x{1:X} was not dispatched to C++ object", message,
-                       static_cast<const void*>(window));
-            return 0;
-        }
+            if (page == nullptr)
+            {
+                TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticDialogProc",
+                           L"Message 0x{0:X} to window 0x{1:X} was not dispatched to C++ object", message,
+                           static_cast<const void*>(window));
+                return 0;
+            }
 
-        try
-        {
-            result = page->DialogProc(message, wParam, lParam);
-        }
-        catch (const Tarn::Exception& exception)
-        {
-            TARN_TRACE(Tarn::TraceLevel::Error, L"PropertyPage::StaticDialogProc", UnhandledExceptionMessage,
-                       exception.GetDescription());
-            result = 0;
-        }
+            result = Tarn::CatchAll(
+                site, INT_PTR{0}, [page, message, wParam, lParam] { return page->DialogProc(message, wParam, lParam); },
+                [&site](const Tarn::Exception& exception) {
+                    TraceUnhandledException(site, exception);
+                    return INT_PTR{0};
+                });
 
-        // The window is going whatever the handler did: no later message may reach the object.
-        if (message == WM_NCDESTROY)
-        {
-            TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticDialogProc", L"Received WM_NCDESTROY");
-            wrapper.RemoveProperty(ObjectPropertyName);
-            page->m_windowHandle = nullptr;
-        }
-    }
-    catch (const Tarn::Exception& exception)
-    {
-        TARN_TRACE(Tarn::TraceLevel::Error, L"PropertyPage::StaticDialogProc", UnhandledExceptionMessage,
-                   exception.GetDescription());
-    }
-    return result;
+            // The window is going whatever the handler did: no later message may reach the object.
+            if (message == WM_NCDESTROY)
+            {
+                TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticDialogProc", L"Received WM_NCDESTROY");
+                wrapper.RemoveProperty(ObjectPropertyName);
+                page->m_windowHandle = nullptr;
+            }
+            return result;
+        },
+        [&site, &result](const Tarn::Exception& exception) {
+            TraceUnhandledException(site, exception);
+            return result;
+        },
+        [&site, &result] {
+            Tarn::TraceUnexpectedException(site.sourceFile, site.line, site.function);
+            return result;
+        });
 }
 
 INT_PTR PropertyPage::DialogProc(UINT message, WPARAM wParam, LPARAM lParam)

@@ -6,6 +6,7 @@
 #include "commoncontrols.h"
 #include "digestrypropertypage.h"
 #include "tarnautoptr.h"
+#include "tarnboundary.h"
 #include "tarnexception.h"
 #include "tarnmoduleimpl.h"
 #include "tarntrace.h"
@@ -63,8 +64,7 @@ void* PropertySheetExtension::InternalQueryInterface(REFIID iid)
 
 HRESULT STDMETHODCALLTYPE PropertySheetExtension::Initialize(PCIDLIST_ABSOLUTE, IDataObject* dataObject, HKEY)
 {
-    try
-    {
+    return Tarn::CatchAllAsHResult(TARN_BOUNDARY(L"PropertySheetExtension::Initialize"), [this, dataObject] {
         if (dataObject == nullptr)
         {
             TARN_TRACE(Tarn::TraceLevel::Error, L"PropertySheetExtension::Initialize", L"pDataObject is NULL");
@@ -103,12 +103,7 @@ HRESULT STDMETHODCALLTYPE PropertySheetExtension::Initialize(PCIDLIST_ABSOLUTE, 
         const HRESULT result = ReadSelectedPath(files);
         ::GlobalUnlock(medium.hGlobal);
         return result;
-    }
-    catch (const Tarn::Exception& exception)
-    {
-        TARN_TRACE_EXCEPTION(L"PropertySheetExtension::Initialize", exception);
-        return exception.GetErrorCode();
-    }
+    });
 }
 
 HRESULT PropertySheetExtension::ReadSelectedPath(HDROP files)
@@ -144,8 +139,7 @@ HRESULT PropertySheetExtension::ReadSelectedPath(HDROP files)
 
 HRESULT STDMETHODCALLTYPE PropertySheetExtension::AddPages(LPFNSVADDPROPSHEETPAGE addPage, LPARAM lParam)
 {
-    try
-    {
+    return Tarn::CatchAllAsHResult(TARN_BOUNDARY(L"PropertySheetExtension::AddPages"), [this, addPage, lParam] {
         TARN_TRACE(Tarn::TraceLevel::Info, L"PropertySheetExtension::AddPages", L"Instantiating property page object...");
         Tarn::AutoRefCountPtr<DigestryPropertyPage> page(new DigestryPropertyPage(
             GetComModule(), Tarn::ModuleImpl::GetModule()->GetResourceInstance(), m_selectedPath));
@@ -161,12 +155,7 @@ HRESULT STDMETHODCALLTYPE PropertySheetExtension::AddPages(LPFNSVADDPROPSHEETPAG
         // Gives back the sheet-side reference; ours goes with the owning pointer, and the page with it.
         page->Destroy();
         return E_FAIL;
-    }
-    catch (const Tarn::Exception& exception)
-    {
-        TARN_TRACE_EXCEPTION(L"PropertySheetExtension::AddPages", exception);
-        return exception.GetErrorCode();
-    }
+    });
 }
 
 HRESULT STDMETHODCALLTYPE PropertySheetExtension::ReplacePage(EXPPS, LPFNSVADDPROPSHEETPAGE, LPARAM)
@@ -176,18 +165,12 @@ HRESULT STDMETHODCALLTYPE PropertySheetExtension::ReplacePage(EXPPS, LPFNSVADDPR
 
 HRESULT STDMETHODCALLTYPE PropertySheetExtension::TestInitialize(PCWSTR path)
 {
-    try
-    {
+    return Tarn::CatchAllAsHResult(TARN_BOUNDARY(L"PropertySheetExtension::TestInitialize"), [this, path] {
         if (path == nullptr)
         {
             return E_POINTER;
         }
         m_selectedPath = Tarn::String(path, false);
         return S_OK;
-    }
-    catch (const Tarn::Exception& exception)
-    {
-        TARN_TRACE_EXCEPTION(L"PropertySheetExtension::TestInitialize", exception);
-        return exception.GetErrorCode();
-    }
+    });
 }

@@ -24,6 +24,11 @@ namespace
     class CompletionRecorder
     {
     public:
+        CompletionRecorder() : called(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+        CompletionRecorder(const CompletionRecorder&) = delete;
+        CompletionRecorder& operator=(const CompletionRecorder&) = delete;
+        ~CompletionRecorder() { ::CloseHandle(called); }
+
         void OnCompleted(ComputeHashOperation* operation)
         {
             state = operation->GetState();
@@ -37,6 +42,7 @@ namespace
                 digest->Release();
             }
             ++calls;
+            ::SetEvent(called);
         }
 
         ComputeHashOperation::CompletionCallback Callback()
@@ -44,6 +50,8 @@ namespace
             return ComputeHashOperation::CompletionCallback(this, &CompletionRecorder::OnCompleted);
         }
 
+        // Set once the callback has run.
+        const HANDLE called;
         std::atomic<int> calls{0};
         Tarn::AsyncOperationState state = Tarn::AsyncOperationState::NotStarted;
         HRESULT errorCode = S_OK;
@@ -114,10 +122,7 @@ TEST_F(ComputeHashOperationTest, CompletesOnItsWorkerAfterSettingTheEventAndOutl
     ASSERT_TRUE(operation->Start());
     // The running operation holds a reference of its own until its callback has returned.
     operation->Release();
-    for (int waited = 0; recorder.calls == 0 && waited < 60000; ++waited)
-    {
-        ::Sleep(1);
-    }
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(recorder.called, 60000));
 
     EXPECT_EQ(1, recorder.calls);
     EXPECT_NE(::GetCurrentThreadId(), recorder.threadId);
@@ -127,25 +132,29 @@ TEST_F(ComputeHashOperationTest, CompletesOnItsWorkerAfterSettingTheEventAndOutl
 
 TEST_F(ComputeHashOperationTest, SignalsThatItsCallbackReturnedOnlyAfterItHas)
 {
-    struct SlowCallback
+    // A callback that returns only when the test lets it.
+    struct HeldCallback
     {
         void OnCompleted(ComputeHashOperation*)
         {
-            ::Sleep(300);
+            ::WaitForSingleObject(release, 60000);
             returned = true;
         }
+        const HANDLE release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
         std::atomic<bool> returned{false};
-    } slow;
+    } held;
     const TemporaryFile file("abc");
     OperationPtr operation(new ComputeHashOperation(Crypto::HashAlgorithm::Md5, PathOf(file),
-                                                    ComputeHashOperation::CompletionCallback(&slow, &SlowCallback::OnCompleted)));
+                                                    ComputeHashOperation::CompletionCallback(&held, &HeldCallback::OnCompleted)));
     ASSERT_TRUE(operation->Start());
 
     ASSERT_TRUE(operation->WaitFor(60000));
     EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), ::WaitForSingleObject(operation->GetCallbackReturnedHandle(), 0))
         << "the completion event comes before the callback";
+    ::SetEvent(held.release);
     ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(operation->GetCallbackReturnedHandle(), 60000));
-    EXPECT_TRUE(slow.returned);
+    EXPECT_TRUE(held.returned);
+    ::CloseHandle(held.release);
 }
 
 TEST_F(ComputeHashOperationTest, MissingFileFailsInStartOnTheCallingThread)

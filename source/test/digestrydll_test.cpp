@@ -133,13 +133,7 @@ TEST(DigestryDllTest, IsUnloadedAfterManySheetsClosedDuringComputations)
         ASSERT_EQ(S_OK, library.CanUnloadNow()) << "cycle " << cycle;
     }
     // Workers that have just ended may still hold the module for their last instructions.
-    bool unloaded = false;
-    for (int attempt = 0; attempt < 500 && !unloaded; ++attempt)
-    {
-        unloaded = ::GetModuleHandleW(L"digestry.dll") == nullptr;
-        ::Sleep(unloaded ? 0 : 10);
-    }
-    EXPECT_TRUE(unloaded);
+    EXPECT_TRUE(TarnTest::WaitUntil([] { return ::GetModuleHandleW(L"digestry.dll") == nullptr; }));
 }
 
 // Registers through the prefix's regsvr32 and reads the registry back. A fresh prefix lacks the

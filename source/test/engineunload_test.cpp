@@ -6,6 +6,7 @@
 #include "hashmanager.h"
 #include "notificationwindow.h"
 #include "testfiles.h"
+#include "testsupport.h"
 
 namespace
 {
@@ -62,14 +63,6 @@ TEST(EngineUnloadTest, LibraryFreedRightAfterShutdownStaysLoadedUntilItsLastWork
         window.DispatchPending();
     }
 
-    bool unloaded = false;
-    for (int attempt = 0; attempt < 500 && !unloaded; ++attempt)
-    {
-        unloaded = ::GetModuleHandleW(EngineDllName) == nullptr;
-        if (!unloaded)
-        {
-            ::Sleep(10);
-        }
-    }
-    EXPECT_TRUE(unloaded) << "the module is gone once its last worker has exited";
+    EXPECT_TRUE(TarnTest::WaitUntil([] { return ::GetModuleHandleW(EngineDllName) == nullptr; }))
+        << "the module is gone once its last worker has exited";
 }

@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "commoncontrols.h"
 #include "digestrylibrary.h"
 #include "itestinitialize.h"
 #include "knownanswers.h"
+#include "propertysheetextension.h"
 #include "testfiles.h"
 
 using DigestryTest::TemporaryFile;
@@ -68,6 +70,24 @@ namespace
     BOOL CALLBACK RefusePage(HPROPSHEETPAGE, LPARAM)
     {
         return FALSE;
+    }
+
+    // Thrown where no code of the foundation would throw.
+    struct UnexpectedFailure
+    {
+    };
+
+    class ThrowingDataObject : public TextDataObject
+    {
+    public:
+        HRESULT STDMETHODCALLTYPE GetData(FORMATETC*, STGMEDIUM*) override { throw UnexpectedFailure(); }
+    };
+
+    // Keeps the page handle it is given, then throws.
+    BOOL CALLBACK ThrowAtAddPage(HPROPSHEETPAGE page, LPARAM kept)
+    {
+        *reinterpret_cast<HPROPSHEETPAGE*>(kept) = page;
+        throw UnexpectedFailure();
     }
 }
 
@@ -176,4 +196,29 @@ TEST_F(PropertySheetExtensionTest, EveryInterfaceLeadsToTheSameObject)
     IUnknown* factory = reinterpret_cast<IUnknown*>(1);
     EXPECT_EQ(E_NOINTERFACE, test->QueryInterface(IID_IClassFactory, reinterpret_cast<void**>(&factory)));
     EXPECT_EQ(nullptr, factory);
+}
+
+// The extension class linked into the tests, so that what it calls can throw what no code of the
+// foundation throws.
+TEST(PropertySheetExtensionBoundaryTest, AnythingThrownButATarnExceptionIsAnsweredUnexpectedAndTracedOnce)
+{
+    ComAutoPtr<IShellExtInit> extension(new PropertySheetExtension(nullptr, nullptr));
+    ComAutoPtr<IShellPropSheetExt> sheetExtension;
+    ASSERT_EQ(S_OK, extension->QueryInterface(IID_IShellPropSheetExt, reinterpret_cast<void**>(sheetExtension.GetAddress())));
+    TarnTest::DebugOutputListener listener;
+
+    ThrowingDataObject data;
+    EXPECT_EQ(E_UNEXPECTED, extension->Initialize(nullptr, &data, nullptr));
+    HPROPSHEETPAGE page = nullptr;
+    EXPECT_EQ(E_UNEXPECTED, sheetExtension->AddPages(&ThrowAtAddPage, reinterpret_cast<LPARAM>(&page)));
+    ASSERT_NE(nullptr, page);
+    CommonControls::DestroyPage(page);
+
+    for (const char* function : {"PropertySheetExtension::Initialize", "PropertySheetExtension::AddPages"})
+    {
+        EXPECT_EQ(1u, TarnTest::CountErrorLines(listener, "propertysheetextension", function,
+                                                "Unexpected exception caught"))
+            << function;
+    }
+    EXPECT_EQ(2u, listener.GetLines().size()) << "one line each, nothing else";
 }

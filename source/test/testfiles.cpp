@@ -166,4 +166,38 @@ namespace DigestryTest
         ::CloseHandle(snapshot);
         return count;
     }
+
+    SilentPipe::SilentPipe() : m_watchdogFired(false)
+    {
+        static std::atomic<int> made{0};
+        m_path = L"\\\\.\\pipe\\DigestryTest." + std::to_wstring(::GetCurrentProcessId()) + L"." + std::to_wstring(++made);
+        m_pipe = ::CreateNamedPipeW(m_path.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 0, 0, 0, nullptr);
+        m_stop = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        if (m_pipe == INVALID_HANDLE_VALUE || m_stop == nullptr)
+        {
+            throw std::runtime_error("the pipe or its watchdog's event cannot be made");
+        }
+        m_watchdog = std::thread([this] {
+            if (::WaitForSingleObject(m_stop, 60000) == WAIT_TIMEOUT)
+            {
+                m_watchdogFired = true;
+                ::DisconnectNamedPipe(m_pipe);
+            }
+        });
+    }
+
+    SilentPipe::~SilentPipe()
+    {
+        ::SetEvent(m_stop);
+        m_watchdog.join();
+        ::CloseHandle(m_stop);
+        ::CloseHandle(m_pipe);
+    }
+
+    bool SilentPipe::Feed()
+    {
+        const char byte = 0;
+        DWORD written = 0;
+        return ::WriteFile(m_pipe, &byte, 1, &written, nullptr) && written == 1;
+    }
 }

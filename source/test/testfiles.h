@@ -4,8 +4,10 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
+#include <thread>
 
 #include "hashalgorithm.h"
 
@@ -34,6 +36,33 @@ namespace DigestryTest
         explicit TemporaryFile(std::wstring path);
 
         std::wstring m_path;
+    };
+
+    // A named pipe that stands for a file whose reads never complete, like one on a hung network
+    // share: the test writes nothing unless it feeds a byte. A watchdog disconnects the pipe should
+    // its reader still be waiting a minute after the pipe was made, so that a reader nobody stops
+    // fails its test instead of hanging it.
+    class SilentPipe
+    {
+    public:
+        SilentPipe();
+        SilentPipe(const SilentPipe&) = delete;
+        SilentPipe& operator=(const SilentPipe&) = delete;
+        ~SilentPipe();
+
+        // The name a reader opens, as a file.
+        const std::wstring& GetPath() const { return m_path; }
+        // Writes one byte and returns once the reader has taken it: the pipe buffers nothing.
+        bool Feed();
+        // Whether the watchdog had to end a read.
+        bool WatchdogFired() const { return m_watchdogFired; }
+
+    private:
+        std::wstring m_path;
+        HANDLE m_pipe;
+        HANDLE m_stop;
+        std::atomic<bool> m_watchdogFired;
+        std::thread m_watchdog;
     };
 
     // Deterministic bytes, different for each seed.

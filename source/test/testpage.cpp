@@ -16,12 +16,29 @@ namespace DigestryTest
         ++destructions;
     }
 
+    LONG TestPage::AddRef()
+    {
+        if (throwUnexpectedAtAddRef)
+        {
+            throw UnexpectedFailure();
+        }
+        return PropertyPage::AddRef();
+    }
+
     INT_PTR TestPage::DialogProc(UINT message, WPARAM wParam, LPARAM lParam)
     {
         messages.push_back(message);
+        if (message == WM_INITDIALOG)
+        {
+            descriptorSize = reinterpret_cast<const PROPSHEETPAGEW*>(lParam)->dwSize;
+        }
         if (message == WM_NCDESTROY && throwAtNcDestroy)
         {
             throw Tarn::InvalidOperationException();
+        }
+        if (message == throwUnexpectedAt)
+        {
+            throw UnexpectedFailure();
         }
         return PropertyPage::DialogProc(message, wParam, lParam);
     }

@@ -1,7 +1,8 @@
 #pragma once
 
 // A page on the test template that records which of its operations ran, and that a test can make
-// refuse deactivation or cancel, or throw while its window is destroyed.
+// refuse deactivation or cancel, throw while its window is destroyed, or throw what is not a
+// Tarn::Exception.
 
 #include <windows.h>
 
@@ -12,6 +13,11 @@
 
 namespace DigestryTest
 {
+    // Thrown by a test page where no code of the foundation would throw.
+    struct UnexpectedFailure
+    {
+    };
+
     class TestPage : public PropertyPage
     {
     public:
@@ -28,6 +34,14 @@ namespace DigestryTest
         bool refuseDeactivation = false;
         bool refuseCancel = false;
         bool throwAtNcDestroy = false;
+        // A message whose dispatch throws an UnexpectedFailure; 0 for none.
+        UINT throwUnexpectedAt = 0;
+        // AddRef throws an UnexpectedFailure.
+        bool throwUnexpectedAtAddRef = false;
+        // The dwSize of the descriptor that WM_INITDIALOG brought.
+        DWORD descriptorSize = 0;
+
+        LONG AddRef() override;
 
     protected:
         ~TestPage() override;

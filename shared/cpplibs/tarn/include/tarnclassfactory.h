@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <unknwn.h>
 
+#include "tarnboundary.h"
 #include "tarncommodule.h"
 #include "tarncomobjectimpl.h"
 #include "tarnexception.h"
@@ -17,6 +18,8 @@ namespace Tarn
         class ClassFactory : public ComObjectImpl, public IClassFactory
         {
         public:
+            static constexpr const wchar_t TraceSource[] = L"tarnclassfactory";
+
             // The class-object creator of a CoClassEntry for T: a new factory, queried for the IID.
             static HRESULT CreateClassObject(IComModule* module, REFIID iid, void** object)
             {
@@ -47,23 +50,23 @@ namespace Tarn
                 {
                     return E_NOINTERFACE;
                 }
-                // The caller hears of any failure through the result; there is nothing to trace.
-                try
-                {
-                    T* instance = new T(GetComModule(), outer);
-                    const HRESULT result = instance->NonDelegatingQueryInterface(iid, object);
-                    instance->NonDelegatingRelease();
-                    return result;
-                }
-                catch (const Exception& exception)
-                {
-                    return exception.GetErrorCode();
-                }
+                // The caller hears of a Tarn::Exception (an allocation failure, an object that cannot
+                // be made) through its code; there is nothing to trace.
+                return CatchAll(
+                    TARN_BOUNDARY(L"Tarn::Com::ClassFactory::CreateInstance"), E_UNEXPECTED,
+                    [this, outer, &iid, object] {
+                        T* instance = new T(GetComModule(), outer);
+                        const HRESULT result = instance->NonDelegatingQueryInterface(iid, object);
+                        instance->NonDelegatingRelease();
+                        return result;
+                    },
+                    [](const Exception& exception) { return exception.GetErrorCode(); });
             }
 
             HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override
             {
-                return GetComModule()->LockServer(lock != FALSE);
+                return CatchAllAsHResult(TARN_BOUNDARY(L"Tarn::Com::ClassFactory::LockServer"),
+                                         [this, lock] { return GetComModule()->LockServer(lock != FALSE); });
             }
 
         protected:

@@ -65,9 +65,13 @@ namespace Tarn
     extern const String AssertionFailedMessage;
     extern const String VerifyFailedMessage;
     extern const String UntestedCodeMessage;
+    // What a boundary traces for anything thrown that is not a Tarn::Exception: "Unexpected exception caught".
+    extern const String UnexpectedExceptionMessage;
 
     // Traces a caught exception at ERROR by the catch convention (code and description).
     void TraceException(PCWSTR sourceFile, UINT32 line, PCWSTR function, const Exception& exception) noexcept;
+    // Traces UnexpectedExceptionMessage at ERROR.
+    void TraceUnexpectedException(PCWSTR sourceFile, UINT32 line, PCWSTR function) noexcept;
 
     // Wraps a message literal in a literal-mode string and forwards to Trace; used by TARN_TRACE.
     template <typename... Arguments>

@@ -1,5 +1,6 @@
 #include "tarninprocserverimpl.h"
 
+#include "tarnboundary.h"
 #include "tarncomautoptr.h"
 #include "tarnexception.h"
 #include "tarnregistrykey.h"
@@ -47,8 +48,7 @@ namespace Tarn
 
         HRESULT InProcServerImpl::DllRegisterServer()
         {
-            try
-            {
+            return CatchAllAsHResult(TARN_BOUNDARY(L"Tarn::Com::InProcServerImpl::DllRegisterServer"), [this] {
                 if (!IsProcessElevated())
                 {
                     TARN_TRACE(TraceLevel::Error, L"Tarn::Com::InProcServerImpl::DllRegisterServer",
@@ -67,18 +67,12 @@ namespace Tarn
                 }
                 OnServerRegister();
                 return S_OK;
-            }
-            catch (const Exception& exception)
-            {
-                TARN_TRACE_EXCEPTION(L"Tarn::Com::InProcServerImpl::DllRegisterServer", exception);
-                return exception.GetErrorCode();
-            }
+            });
         }
 
         HRESULT InProcServerImpl::DllUnregisterServer()
         {
-            try
-            {
+            return CatchAllAsHResult(TARN_BOUNDARY(L"Tarn::Com::InProcServerImpl::DllUnregisterServer"), [this] {
                 if (!IsProcessElevated())
                 {
                     TARN_TRACE(TraceLevel::Error, L"Tarn::Com::InProcServerImpl::DllUnregisterServer",
@@ -97,12 +91,7 @@ namespace Tarn
                     throw NotImplementedException();
                 }
                 return S_OK;
-            }
-            catch (const Exception& exception)
-            {
-                TARN_TRACE_EXCEPTION(L"Tarn::Com::InProcServerImpl::DllUnregisterServer", exception);
-                return exception.GetErrorCode();
-            }
+            });
         }
 
         HRESULT InProcServerImpl::DllGetClassObject(REFCLSID clsid, REFIID iid, void** object)
@@ -112,8 +101,7 @@ namespace Tarn
                 return E_INVALIDARG;
             }
             *object = nullptr;
-            try
-            {
+            return CatchAllAsHResult(TARN_BOUNDARY(L"Tarn::Com::InProcServerImpl::DllGetClassObject"), [&] {
                 const Guid requested(clsid);
                 const UINT32 count = GetClassCount();
                 for (UINT32 index = 0; index < count; ++index)
@@ -125,26 +113,16 @@ namespace Tarn
                     }
                 }
                 return CLASS_E_CLASSNOTAVAILABLE;
-            }
-            catch (const Exception& exception)
-            {
-                TARN_TRACE_EXCEPTION(L"Tarn::Com::InProcServerImpl::DllGetClassObject", exception);
-                return exception.GetErrorCode();
-            }
+            });
         }
 
         HRESULT InProcServerImpl::DllCanUnloadNow()
         {
-            try
-            {
+            // Any failure answers "not now": unloading code that is still in use would be fatal.
+            return CatchAllAs(TARN_BOUNDARY(L"Tarn::Com::InProcServerImpl::DllCanUnloadNow"), S_FALSE, [this] {
                 AutoSynchronizer guard(&m_countLock);
                 return m_objectCount != 0 || m_lockCount != 0 ? S_FALSE : S_OK;
-            }
-            catch (const Exception& exception)
-            {
-                TARN_TRACE_EXCEPTION(L"Tarn::Com::InProcServerImpl::DllCanUnloadNow", exception);
-                return S_FALSE;
-            }
+            });
         }
 
         ITypeLib* InProcServerImpl::GetTypeLibrary()

@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <process.h>
 
+#include "tarnboundary.h"
 #include "tarnexception.h"
 #include "tarnfailure.h"
 
@@ -138,7 +139,7 @@ namespace Tarn
             comInitialized = comResult == S_OK;
         }
 
-        UINT32 exitCode = 0;
+        UINT32 exitCode;
         if (FAILED(comResult))
         {
             TARN_TRACE(TraceLevel::Error, L"Tarn::Thread::StaticThreadProc", L"CoInitializeEx() failed, error code 0x{0:X}",
@@ -148,34 +149,34 @@ namespace Tarn
         }
         else
         {
-            try
-            {
-                if (parameters->Function != nullptr)
-                {
-                    exitCode = parameters->Function(parameters->Argument);
-                }
-                else if (parameters->Runnable != nullptr)
-                {
-                    parameters->Runnable->Run();
-                }
-                else if (parameters->Callback.HasInvoker())
-                {
-                    parameters->Callback.Invoke();
-                }
-            }
-            catch (const Exception& exception)
-            {
-                TARN_TRACE(TraceLevel::Error, L"Tarn::Thread::StaticThreadProc",
-                           L"Unhandled exception in thread 0x{0:X}. Description: {1}", ::GetCurrentThreadId(),
-                           exception.GetDescription());
-                exitCode = static_cast<UINT32>(E_UNEXPECTED);
-            }
-            catch (...)
-            {
-                TARN_TRACE(TraceLevel::Error, L"Tarn::Thread::StaticThreadProc", L"Unhandled exception in thread 0x{0:X}",
-                           ::GetCurrentThreadId());
-                exitCode = static_cast<UINT32>(E_UNEXPECTED);
-            }
+            exitCode = CatchAll<UINT32>(
+                [&parameters] {
+                    UINT32 result = 0;
+                    if (parameters->Function != nullptr)
+                    {
+                        result = parameters->Function(parameters->Argument);
+                    }
+                    else if (parameters->Runnable != nullptr)
+                    {
+                        parameters->Runnable->Run();
+                    }
+                    else if (parameters->Callback.HasInvoker())
+                    {
+                        parameters->Callback.Invoke();
+                    }
+                    return result;
+                },
+                [](const Exception& exception) {
+                    TARN_TRACE(TraceLevel::Error, L"Tarn::Thread::StaticThreadProc",
+                               L"Unhandled exception in thread 0x{0:X}. Description: {1}", ::GetCurrentThreadId(),
+                               exception.GetDescription());
+                    return static_cast<UINT32>(E_UNEXPECTED);
+                },
+                [] {
+                    TARN_TRACE(TraceLevel::Error, L"Tarn::Thread::StaticThreadProc",
+                               L"Unhandled exception in thread 0x{0:X}", ::GetCurrentThreadId());
+                    return static_cast<UINT32>(E_UNEXPECTED);
+                });
         }
 
         if (comInitialized)

@@ -61,6 +61,7 @@ namespace Tarn
     const String AssertionFailedMessage(L"DEBUG ASSERTION FAILED. Expression: ({0})", true);
     const String VerifyFailedMessage(L"VERIFY FAILED. Expression: ({0})", true);
     const String UntestedCodeMessage(L"UNTESTED CODE", true);
+    const String UnexpectedExceptionMessage(L"Unexpected exception caught", true);
 
     bool IsTraceEnabled(TraceLevel level) noexcept
     {
@@ -141,6 +142,11 @@ namespace Tarn
         }
         const UINT32 errorCode = static_cast<UINT32>(exception.GetErrorCode());
         Trace(TraceLevel::Error, sourceFile, line, function, ExceptionCaughtMessage, errorCode, exception.GetDescription());
+    }
+
+    void TraceUnexpectedException(PCWSTR sourceFile, UINT32 line, PCWSTR function) noexcept
+    {
+        Trace(TraceLevel::Error, sourceFile, line, function, UnexpectedExceptionMessage);
     }
 
     void DebuggerTraceTarget::Trace(const String& traceName, TraceLevel level, PCWSTR sourceFile, UINT32 line,

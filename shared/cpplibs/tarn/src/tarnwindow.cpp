@@ -273,8 +273,12 @@ namespace Tarn
             throw InvalidOperationException();
         }
         RECT rectangle = GetWindowRectangle();
-        if (!::ScreenToClient(parent, reinterpret_cast<POINT*>(&rectangle.left))
-            || !::ScreenToClient(parent, reinterpret_cast<POINT*>(&rectangle.right)))
+        // Both corners in one call: in a mirrored (right-to-left) parent the mapping swaps left and
+        // right, so that the result is still a rectangle in the parent's own client coordinates.
+        // 0 is also the answer when no offset applies; only a left error tells a failure.
+        ::SetLastError(ERROR_SUCCESS);
+        if (::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rectangle), 2) == 0
+            && ::GetLastError() != ERROR_SUCCESS)
         {
             ThrowLastWindowError();
         }

@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -179,6 +180,40 @@ TEST_F(InProcServerTest, ObjectWhoseCreationFailsIsNotLeftBehind)
     EXPECT_EQ(nullptr, object);
     factory.Reset();
     EXPECT_EQ(S_OK, s_server->CanUnloadNow());
+}
+
+TEST_F(InProcServerTest, AnythingThrownButATarnExceptionIsAnsweredUnexpectedAndTracedOnce)
+{
+    ComAutoPtr<IClassFactory> factory;
+    GetFactory(TestServer::UnavailableObjectClsid, factory);
+    TarnTest::DebugOutputListener listener;
+    s_server->ThrowUnexpected(true);
+    struct Boundary
+    {
+        const char* source;
+        const char* function;
+        std::function<HRESULT()> call;
+    };
+    void* object = nullptr;
+    const Boundary boundaries[] = {
+        {"tarnclassfactory", "Tarn::Com::ClassFactory::CreateInstance",
+         [&] { return factory->CreateInstance(nullptr, IID_IUnknown, &object); }},
+        {"src\\tarninprocserverimpl", "Tarn::Com::InProcServerImpl::DllGetClassObject",
+         [&] { return s_server->GetClassObject(TestServer::FreeObjectClsid, IID_IClassFactory, &object); }},
+        {"src\\tarninprocserverimpl", "Tarn::Com::InProcServerImpl::DllRegisterServer",
+         [] { return s_server->RegisterServer(); }},
+        {"src\\tarninprocserverimpl", "Tarn::Com::InProcServerImpl::DllUnregisterServer",
+         [] { return s_server->UnregisterServer(); }},
+    };
+    for (const Boundary& boundary : boundaries)
+    {
+        SCOPED_TRACE(boundary.function);
+        EXPECT_EQ(E_UNEXPECTED, boundary.call());
+        EXPECT_EQ(1u, TarnTest::CountErrorLines(listener, boundary.source, boundary.function,
+                                                "Unexpected exception caught"));
+    }
+    s_server->ThrowUnexpected(false);
+    EXPECT_EQ(ARRAYSIZE(boundaries), listener.GetLines().size()) << "one line each, nothing else";
 }
 
 TEST_F(InProcServerTest, ConcurrentCreationAndLockingLeaveNothingCounted)

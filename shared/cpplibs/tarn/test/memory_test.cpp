@@ -38,8 +38,10 @@ TEST_F(AllocatorTest, ZeroByteRequestsReturnDistinctBlocks)
 
 TEST_F(AllocatorTest, DeletingNullIsIgnored)
 {
+    const size_t before = TarnTest::GetHeapBytesInUse();
     ::operator delete(nullptr);
     ::operator delete[](nullptr);
+    EXPECT_EQ(before, TarnTest::GetHeapBytesInUse());
 }
 
 TEST_F(AllocatorTest, FailedAllocationThrowsMemoryExceptionWithOutOfMemoryCode)

@@ -185,6 +185,37 @@ namespace TarnTest
         return count;
     }
 
+    bool WaitUntil(const std::function<bool()>& condition, DWORD patience)
+    {
+        const ULONGLONG deadline = ::GetTickCount64() + patience;
+        for (;;)
+        {
+            if (condition())
+            {
+                return true;
+            }
+            if (::GetTickCount64() >= deadline)
+            {
+                return false;
+            }
+            ::Sleep(5);
+        }
+    }
+
+    size_t CountOpenHandles()
+    {
+        size_t count = 0;
+        for (ULONG_PTR value = 4; value < 0x10000; value += 4)
+        {
+            DWORD flags;
+            if (::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags))
+            {
+                ++count;
+            }
+        }
+        return count;
+    }
+
     size_t GetHeapBytesInUse()
     {
         HANDLE heaps[256];

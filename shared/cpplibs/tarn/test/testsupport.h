@@ -98,6 +98,14 @@ namespace TarnTest
     size_t CountErrorLines(DebugOutputListener& listener, const std::string& source, const std::string& function,
                            const std::string& message);
 
+    // Looks at the condition every few milliseconds until it holds (true) or the patience has run out
+    // (false). For states that nothing signals, such as a thread or a module that is gone; the
+    // patience only stops a test that would otherwise hang, and is far above any wait that passes.
+    bool WaitUntil(const std::function<bool()>& condition, DWORD patience = 60000);
+
+    // Kernel handles of this process, counted one by one: the platform's own count reads 0 under Wine.
+    size_t CountOpenHandles();
+
     // Bytes in use on every heap of the process (busy blocks), for leak checks.
     size_t GetHeapBytesInUse();
 

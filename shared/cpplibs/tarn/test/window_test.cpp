@@ -155,15 +155,30 @@ TEST_F(WindowTest, ControlCreationChecksItsWrapperStyleAndClass)
     ::DestroyWindow(tooltipHandle);
 }
 
-TEST_F(WindowTest, RectangleInParentIsInTheParentsClientCoordinatesAndNeedsAParent)
+TEST_F(WindowTest, RectangleInParentIsWhereTheParentPlacedTheWindowEvenInAMirroredParentAndNeedsAParent)
 {
-    Tarn::StaticControl label;
-    label.Create(m_topLevel, 1007, 10, 20, 30, 40, Tarn::String::Empty, WS_CHILD, 0);
-    const RECT inParent = label.GetRectangleInParent();
-    EXPECT_EQ(10, inParent.left);
-    EXPECT_EQ(20, inParent.top);
-    EXPECT_EQ(40, inParent.right);
-    EXPECT_EQ(60, inParent.bottom);
+    // Right-to-left, as the shell mirrors its windows on Arabic and Hebrew Windows.
+    const HWND mirrored =
+        ::CreateWindowExW(WS_EX_LAYOUTRTL, L"STATIC", L"", WS_POPUP, 100, 100, 200, 150, nullptr, nullptr, nullptr, nullptr);
+    for (const HWND parent : {m_topLevel, mirrored})
+    {
+        SCOPED_TRACE(parent == mirrored ? "mirrored" : "left to right");
+        Tarn::StaticControl label;
+        label.Create(parent, 1007, 10, 20, 30, 40, Tarn::String::Empty, WS_CHILD, 0);
+        RECT placed;
+        ::GetWindowRect(label.GetHandle(), &placed);
+
+        const RECT inParent = label.GetRectangleInParent();
+        EXPECT_EQ(10, inParent.left);
+        EXPECT_EQ(20, inParent.top);
+        EXPECT_EQ(40, inParent.right);
+        EXPECT_EQ(60, inParent.bottom);
+        label.MoveWindow(inParent, false);
+        RECT moved;
+        ::GetWindowRect(label.GetHandle(), &moved);
+        EXPECT_TRUE(::EqualRect(&placed, &moved)) << "moved to its own rectangle, it stays where it was";
+    }
+    ::DestroyWindow(mirrored);
 
     EXPECT_EQ(Tarn::InvalidOperationException::Code, ThrownCode([this] { m_window.GetRectangleInParent(); }));
 }

@@ -19,6 +19,14 @@ namespace
 {
     const wchar_t TraceSource[] = L"testserver";
 
+    // Set by TestServerThrowUnexpected: the class table and the unavailable object then throw what
+    // no code of the foundation throws.
+    volatile LONG ThrowUnexpected = 0;
+
+    struct UnexpectedFailure
+    {
+    };
+
     // A plain object whose only interface tells its class.
     template <const CLSID& Clsid>
     class PersistObject : public Tarn::Com::ComObjectImpl, public IPersist
@@ -60,6 +68,10 @@ namespace
         UnavailableObject(Tarn::Com::IComModule* module, IUnknown* outer)
             : ComObjectImpl(module, outer)
         {
+            if (ThrowUnexpected != 0)
+            {
+                throw UnexpectedFailure();
+            }
             throw Tarn::SystemException(TestServer::UnavailableObjectError);
         }
     };
@@ -91,6 +103,10 @@ namespace
 
     const Tarn::Com::CoClassEntry& Server::GetClassEntry(UINT32 index) const
     {
+        if (ThrowUnexpected != 0)
+        {
+            throw UnexpectedFailure();
+        }
         return ClassTable[index];
     }
 }
@@ -165,4 +181,9 @@ extern "C" DWORD WINAPI TestServerGetModuleFileName(PWSTR buffer, DWORD capacity
 extern "C" HINSTANCE WINAPI TestServerGetResourceInstance()
 {
     return TheServer.GetResourceInstance();
+}
+
+extern "C" void WINAPI TestServerThrowUnexpected(BOOL enabled)
+{
+    ::InterlockedExchange(&ThrowUnexpected, enabled ? 1 : 0);
 }

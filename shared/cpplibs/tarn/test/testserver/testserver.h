@@ -26,4 +26,7 @@ namespace TestServer
     typedef DWORD(WINAPI* GetModuleFileNameFunction)(PWSTR buffer, DWORD capacity);
     // The module object's resource instance.
     typedef HINSTANCE(WINAPI* GetResourceInstanceFunction)();
+    // While enabled, the class table and the constructor of the unavailable object throw something
+    // that is not a Tarn::Exception.
+    typedef void(WINAPI* ThrowUnexpectedFunction)(BOOL enabled);
 }

@@ -36,5 +36,10 @@ namespace TestServer
         {
             return TarnTest::GetExport<GetResourceInstanceFunction>(GetHandle(), "TestServerGetResourceInstance")();
         }
+
+        void ThrowUnexpected(bool enabled) const
+        {
+            TarnTest::GetExport<ThrowUnexpectedFunction>(GetHandle(), "TestServerThrowUnexpected")(enabled ? TRUE : FALSE);
+        }
     };
 }
