@@ -81,8 +81,11 @@ check_windows_path() {
     for name in "${names[@]}"; do
         if [[ $name =~ $reserved ]]; then
             character=\"${BASH_REMATCH[0]}\"
-            [[ ${BASH_REMATCH[0]} != [[:cntrl:]] ]] || character=$(printf 'the control character 0x%02X' "'${BASH_REMATCH[0]}")
-            fail "$shown: Windows cannot hold the name $(printable "\"$name\""): it contains $character"
+            if [[ ${BASH_REMATCH[0]} == [[:cntrl:]] ]]; then
+                character=$(printf 'the control character 0x%02X' "'${BASH_REMATCH[0]}")
+                fail "$shown: Windows cannot hold the name ${name@Q}: it contains $character"
+            fi
+            fail "$shown: Windows cannot hold the name \"$name\": it contains $character"
         elif [[ $name == *. ]]; then
             fail "$shown: Windows cannot hold the name \"$name\": it ends with a dot"
         elif [[ $name == *' ' ]]; then
@@ -127,10 +130,8 @@ hold_build_lock run.sh
 
 # The report alone goes to standard output; the set-up says what it does on standard error, less
 # the build's lines for targets that were already up to date.
-{
-    install_missing_packages
-    build_all digestry digestry_shellhost | sed '/Built target/d'
-} >&2
+install_missing_packages >&2 || fail "the packages it needs could not be installed"
+build_all digestry digestry_shellhost | sed '/Built target/d' >&2 || fail "the build failed"
 if [ -z "$file" ]; then
     file=$build_dir/sample/digestry-sample.txt
     mkdir -p "$(dirname "$file")"

@@ -15,14 +15,6 @@ lock=$build_dir/run.lock
 work=$(mktemp -d "${TMPDIR:-/tmp}/digestry-main.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-# Runs the main job with the arguments given; its standard output and error go to $work/NAME.out
-# and $work/NAME.err.
-run_main() {
-    local name=$1
-    shift
-    bash "$run" "$@" >"$work/$name.out" 2>"$work/$name.err"
-}
-
 # Waits until a line of the file matches the pattern or the process has ended.
 wait_for_line() {
     local pattern=$1 file=$2 process=$3
@@ -68,9 +60,11 @@ seq 1 100000 >"$work/second.txt"
 ln -s second.txt "$work/link"
 exec {holder}>>"$lock"
 flock "$holder"
-run_main first "$work/first.bin" --expect "$(sha256sum <"$work/first.bin" | cut -d' ' -f1)" &
+bash "$run" "$work/first.bin" --expect "$(sha256sum <"$work/first.bin" | cut -d' ' -f1)" \
+    >"$work/first.out" 2>"$work/first.err" {holder}>&- &
 first=$!
-(cd "$work" && run_main second link --expect "$(md5sum <"$work/second.txt" | cut -d' ' -f1 | tr a-f A-F)") &
+(cd "$work" && exec bash "$run" link --expect "$(md5sum <second.txt | cut -d' ' -f1 | tr a-f A-F)") \
+    >"$work/second.out" 2>"$work/second.err" {holder}>&- &
 second=$!
 wait_for_line waiting "$work/first.err" "$first"
 wait_for_line waiting "$work/second.err" "$second"
@@ -98,7 +92,7 @@ check "the second run's verdict on an upper-case MD5" "Checksum match" "$(field 
 
 # A mismatch is a whole report with exit code 1.
 status=0
-run_main mismatch "$work/abc" --expect "$(printf abd | sha1sum | cut -d' ' -f1)" || status=$?
+bash "$run" "$work/abc" --expect "$(printf abd | sha1sum | cut -d' ' -f1)" >"$work/mismatch.out" || status=$?
 check "a mismatch exits 1" 1 "$status"
 check "a mismatch has the verdict and the screenshot" "Checksum mismatch $build_dir/digestry-properties.png" \
     "$(field "$(<"$work/mismatch.out")" "" "Compare (SHA-1)") $(field "$(<"$work/mismatch.out")" "" Screenshot)"
@@ -106,7 +100,7 @@ check "a mismatch has the verdict and the screenshot" "Checksum mismatch $build_
 # A run whose Wine is ended under it, as another run's set-up once did, cuts its report short: it
 # exits 2 and says so, never 0.
 truncate -s 4G "$work/large"
-run_main ended "$work/large" &
+bash "$run" "$work/large" >"$work/ended.out" 2>"$work/ended.err" &
 ended=$!
 wait_for_line '^Pages:' "$work/ended.out" "$ended"
 wineserver -k >/dev/null 2>&1 || true
