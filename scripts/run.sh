@@ -66,8 +66,9 @@ check_file() {
     fi
 }
 
-# What Windows' rules decide: the shell parses no path of 260 characters or more, and no name with
-# a character Windows reserves or with a trailing dot or space.
+# What Windows' rules decide: the shell parses no path of 260 characters or more, no name with a
+# character Windows reserves or with a trailing dot or space, and opens a device for a file named
+# after one (CON, NUL, COM1 and the like, with any extension).
 check_windows_path() {
     local path=$1 shown=$2
     local windows length name character
@@ -92,6 +93,11 @@ check_windows_path() {
             fail "$shown: Windows cannot hold the name \"$name\": it ends with a space"
         fi
     done
+    local device=${path##*/}
+    device=${device%%.*}
+    if [[ ${device^^} =~ ^(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9])$ ]]; then
+        fail "$shown: Windows cannot hold the name \"${path##*/}\": ${device^^} is the name of a device"
+    fi
 }
 
 file=

@@ -53,6 +53,7 @@ namespace ShellHost
         std::wstring WaitForDigest(double timeoutSeconds, const ProgressCallback& progress) const;
         // Types the text into "Compare to:" (replacing what is there) and returns the verdict shown.
         std::wstring Compare(const std::wstring& expected);
+        // What the controls show now.
         PageView Read() const;
 
     private:

@@ -34,6 +34,7 @@ too_long=$(path_of_windows_length "$work" 260)
 : >"$too_long"
 : >"$work/why?.txt"
 : >"$work/trailing."
+: >"$work/nul.txt"
 while IFS='|' read -r what runner arguments message; do
     read -r -a arguments <<<"$arguments"
     status=0
@@ -50,6 +51,7 @@ an unreadable file|setpriv --bounding-set=-dac_override,-dac_read_search --|$wor
 a path too long for the shell||$too_long|$too_long: the path is too long for Windows' shell (Z: and the path make 260 characters; it opens at most 259)
 a name with a reserved character||$work/why?.txt|$work/why?.txt: Windows cannot hold the name "why?.txt": it contains "?"
 a name with a trailing dot||$work/trailing.|$work/trailing.: Windows cannot hold the name "trailing.": it ends with a dot
+a device's name||$work/nul.txt|$work/nul.txt: Windows cannot hold the name "nul.txt": NUL is the name of a device
 an expected value of no digest's length||$work/abc --expect abc123|--expect abc123: a digest has 32, 40, 64, 96 or 128 hexadecimal digits
 EOF
 
