@@ -4,8 +4,8 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-install_missing_packages
 hold_build_lock test.sh
+install_missing_packages
 build_all
 # Windows that need a display (dialogs, property sheets) get a virtual one. The prefix's services
 # start inside it too: a desktop started without a display cannot show top-level windows.
