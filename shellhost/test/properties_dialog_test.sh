@@ -62,28 +62,16 @@ check "a wrong SHA-256 of abc" "Checksum mismatch" \
 # The screenshot shows what the report says, run after run: the dialog looks the same for each
 # kind of comparison and different between kinds (a picture copied before the dialog repainted
 # shows the compare box half typed, or an earlier verdict).
-picture() {
-    if [ -f "$1" ]; then
-        md5sum <"$1" | cut -d' ' -f1
-    else
-        echo "(none)"
-    fi
-}
 declare -A pictures
 for round in 1 2 3; do
-    for kind in none:0 match:0 mismatch:1; do
-        case $kind in
-            none:*) expect=() ;;
-            match:*) expect=(--expect "$abc_sha256") ;;
-            mismatch:*) expect=(--expect "$wrong_sha256") ;;
-        esac
-        screenshot=$work/${kind%:*}.png
-        rm -f "$screenshot"
+    for kind in none:0: match:0:$abc_sha256 mismatch:1:$wrong_sha256; do
+        IFS=: read -r name code value <<<"$kind"
+        rm -f "$work/$name.png"
         status=0
-        run_host "${expect[@]}" --screenshot "$(windows_path "$screenshot")" "$(windows_path "$work/abc")" \
-            >/dev/null || status=$?
-        check "the host exits ${kind#*:} with ${kind%:*} compared (round $round)" "${kind#*:}" "$status"
-        pictures[${kind%:*}]+=" $(picture "$screenshot")"
+        run_host ${value:+--expect "$value"} --screenshot "$(windows_path "$work/$name.png")" \
+            "$(windows_path "$work/abc")" >/dev/null || status=$?
+        check "the host exits $code with $name compared (round $round)" "$code" "$status"
+        pictures[$name]+=" $({ md5sum <"$work/$name.png" || echo "(none)"; } 2>/dev/null | cut -d' ' -f1)"
     done
 done
 firsts=()
