@@ -7,6 +7,7 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
+hold_build_lock benchmark.sh
 install_missing_packages
 build_all digestry digestry_benchmark digestry_shellbenchmark
 xvfb-run --auto-servernum --server-args='-screen 0 1280x1024x24' bash -c '

@@ -44,20 +44,40 @@ windows_path() {
     printf 'Z:%s' "${path//\//\\}"
 }
 
-# A private prefix inside the build folder, created once; its wineserver stays up for the whole run
-# so that each test executable does not pay for a server start.
+# Runs of the set-up commands on one build folder take turns: the build, the Wine prefix and the
+# display its services start in serve one run at a time. Takes the build folder's lock (waiting,
+# with one line on standard error, while another run holds it) for as long as the script runs.
+# Commands that may leave processes behind get it closed ({build_lock}>&-), so that none holds it
+# after the script.
+hold_build_lock() {
+    local script=$1
+    mkdir -p "$build_dir"
+    exec {build_lock}>>"$build_dir/run.lock"
+    if ! flock -n "$build_lock"; then
+        echo "$script: another run is using $build_dir; waiting for it to finish" >&2
+        flock "$build_lock"
+    fi
+}
+
+release_build_lock() {
+    exec {build_lock}>&-
+}
+
+# A private prefix inside the build folder, created once. Its wineserver stays up for the whole
+# run, so that each Windows program does not pay for a server start, and ends with the run: the
+# build folder's lock makes the run its only user. Returns non-zero when Wine cannot start.
 start_wine() {
     mkdir -p "$WINEPREFIX"
     wineserver -p >/dev/null 2>&1 </dev/null || true  # already running for this prefix is fine
     trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
     if [ ! -f "$WINEPREFIX/.prefix-ready" ]; then
         echo "Creating the Wine prefix $WINEPREFIX"
-        wineboot --init >/dev/null 2>&1
+        wineboot --init >/dev/null 2>&1 || return
         touch "$WINEPREFIX/.prefix-ready"
     else
         # Brings up the prefix's services here, so that they do not inherit (and hold open)
-        # the output pipe of the first test executable.
-        wineboot >/dev/null 2>&1
+        # the output pipe of the first Windows program.
+        wineboot >/dev/null 2>&1 || return
     fi
     # Xvfb has no window manager: with managed windows Wine waits for one whenever a window hides.
     # Every Windows has the list of property-sheet handlers for all files; a fresh prefix lacks it.

@@ -1,28 +1,117 @@
 #!/usr/bin/env bash
 # The main job: shows a file's Digestry page in the shell's real Properties dialog, under Wine.
 #
-#   bash scripts/run.sh [FILE] [--expect VALUE]
+#   bash scripts/run.sh [FILE] [--expect VALUE]...
 #
 # Installs what is missing, builds the extension and the shell host, registers digestry.dll with
 # regsvr32 in the build folder's private Wine prefix, and opens the Properties dialog of FILE (a
 # generated sample when none is given) through the shell. It prints the file, its size, the five
-# digests exactly as the page shows them, the page's verdict on VALUE typed into "Compare to:" (for
-# the algorithm whose digests are that long), and the path of a screenshot of the dialog.
+# digests exactly as the page shows them, the page's verdict on each VALUE typed into "Compare to:"
+# (for the algorithm whose digests are that long), and the path of a screenshot of the dialog.
+#
+# Exit code 0 when the page showed all five digests and "Checksum match" for every VALUE, 1 when it
+# showed them and "Checksum mismatch" for a VALUE, 2 on any error (with one line on standard error).
+# Runs on one build folder take turns: a second run waits for the first.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-usage() {
-    echo "usage: bash scripts/run.sh [FILE] [--expect VALUE]" >&2
+fail() {
+    echo "run.sh: $*" >&2
     exit 2
+}
+
+usage() {
+    fail "usage: bash scripts/run.sh [FILE] [--expect VALUE]..."
+}
+
+# The algorithm whose digests have as many hexadecimal digits as the value; nothing for any other value.
+algorithm_of() {
+    local value=$1
+    [[ $value =~ ^[0-9A-Fa-f]+$ ]] || return 0
+    case ${#value} in
+        32) echo MD5 ;;
+        40) echo SHA-1 ;;
+        64) echo SHA-256 ;;
+        96) echo SHA-384 ;;
+        128) echo SHA-512 ;;
+    esac
+}
+
+# The text as it is, or quoted with its control characters escaped, so that an error stays one line.
+printable() {
+    if [[ $1 == *[[:cntrl:]]* ]]; then
+        printf '%s' "${1@Q}"
+    else
+        printf '%s' "$1"
+    fi
+}
+
+# What Linux can tell before Wine starts: whether the file is there, a regular file, and readable.
+check_file() {
+    local given=$1
+    local shown
+    shown=$(printable "$given")
+    if [ ! -e "$given" ]; then
+        fail "$shown: not found"
+    elif [ -d "$given" ]; then
+        fail "$shown: a folder, not a file"
+    elif [ -p "$given" ]; then
+        fail "$shown: a FIFO, not a regular file"
+    elif [ -c "$given" ] || [ -b "$given" ]; then
+        fail "$shown: a device, not a regular file"
+    elif [ ! -f "$given" ]; then
+        fail "$shown: not a regular file"
+    elif ! { : <"$given"; } 2>/dev/null; then
+        fail "$shown: not readable (permission denied)"
+    fi
+}
+
+# What Windows' rules decide: the shell parses no path of 260 characters or more, no name with a
+# character Windows reserves or with a trailing dot or space, and opens a device for a file named
+# after one (CON, NUL, COM1 and the like, with any extension).
+check_windows_path() {
+    local path=$1 shown=$2
+    local windows length name character
+    windows=$(windows_path "$path")
+    length=$(($(printf %s "$windows" | iconv -f UTF-8 -t UTF-16LE | wc -c) / 2))
+    if [ "$length" -ge 260 ]; then
+        fail "$shown: the path is too long for Windows' shell (Z: and the path make $length characters; it opens at most 259)"
+    fi
+    local names reserved='[<>:"|?*\[:cntrl:]]'
+    IFS=/ read -r -d '' -a names < <(printf %s "${path#/}") || true
+    for name in "${names[@]}"; do
+        if [[ $name =~ $reserved ]]; then
+            character=\"${BASH_REMATCH[0]}\"
+            if [[ ${BASH_REMATCH[0]} == [[:cntrl:]] ]]; then
+                character=$(printf 'the control character 0x%02X' "'${BASH_REMATCH[0]}")
+                fail "$shown: Windows cannot hold the name ${name@Q}: it contains $character"
+            fi
+            fail "$shown: Windows cannot hold the name \"$name\": it contains $character"
+        elif [[ $name == *. ]]; then
+            fail "$shown: Windows cannot hold the name \"$name\": it ends with a dot"
+        elif [[ $name == *' ' ]]; then
+            fail "$shown: Windows cannot hold the name \"$name\": it ends with a space"
+        fi
+    done
+    local device=${path##*/}
+    device=${device%%.*}
+    if [[ ${device^^} =~ ^(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9])$ ]]; then
+        fail "$shown: Windows cannot hold the name \"${path##*/}\": ${device^^} is the name of a device"
+    fi
 }
 
 file=
 expect=()
+compares=()
 while [ $# -gt 0 ]; do
     case $1 in
         --expect)
             [ $# -ge 2 ] || usage
+            algorithm=$(algorithm_of "$2")
+            [ -n "$algorithm" ] ||
+                fail "--expect $(printable "$2"): a digest has 32, 40, 64, 96 or 128 hexadecimal digits"
             expect+=(--expect "$2")
+            compares+=("Compare ($algorithm)")
             shift 2
             ;;
         -h | --help) usage ;;
@@ -34,26 +123,21 @@ while [ $# -gt 0 ]; do
     esac
 done
 
+target=
 if [ -n "$file" ]; then
-    if [ -d "$file" ]; then
-        echo "run.sh: $file is a folder; give a file" >&2
-        exit 1
-    elif [ ! -f "$file" ]; then
-        echo "run.sh: $file: no such file" >&2
-        exit 1
-    elif ! : <"$file" 2>/dev/null; then
-        echo "run.sh: $file: cannot be read (permission denied)" >&2
-        exit 1
-    fi
-    file=$(realpath -- "$file")
+    check_file "$file"
+    given=$file
+    file=$(realpath --no-symlinks -- "$given")
+    check_windows_path "$file" "$(printable "$given")"
+    [ ! -L "$file" ] || target=$(realpath -- "$file")
 fi
+
+hold_build_lock run.sh
 
 # The report alone goes to standard output; the set-up says what it does on standard error, less
 # the build's lines for targets that were already up to date.
-{
-    install_missing_packages
-    build_all digestry digestry_shellhost | sed '/Built target/d'
-} >&2
+install_missing_packages >&2 || fail "the packages it needs could not be installed"
+build_all digestry digestry_shellhost | sed '/Built target/d' >&2 || fail "the build failed"
 if [ -z "$file" ]; then
     file=$build_dir/sample/digestry-sample.txt
     mkdir -p "$(dirname "$file")"
@@ -62,24 +146,48 @@ fi
 screenshot=$build_dir/digestry-properties.png
 rm -f "$screenshot"
 
+# Prints the host's report with the Unix names back, and returns 0 when the report is whole, 1 when
+# it is whole and a verdict is a mismatch, and 2 when a line is missing.
+print_report() {
+    local line fields=() mismatch=0
+    while IFS= read -r line; do
+        case $line in
+            File:*)
+                printf 'File:     %s\n' "$file"
+                [ -z "$target" ] || printf 'Target:   %s\n' "$target"
+                ;;
+            Screenshot:*) printf 'Screenshot: %s\n' "$screenshot" ;;
+            *) printf '%s\n' "$line" ;;
+        esac
+        [[ $line != Compare*': Checksum mismatch' ]] || mismatch=1
+        fields+=("${line%%:*}")
+    done
+    local whole=(File Size Pages MD5 SHA-1 SHA-256 SHA-384 SHA-512 "${compares[@]}" Screenshot)
+    [ "${fields[*]}" = "${whole[*]}" ] || return 2
+    return $mismatch
+}
+
 # In a virtual display: the prefix's services, the registration, then the dialog. The host names
 # the files as Windows sees them; the report gives them back their Unix names.
+set +e
 xvfb-run --auto-servernum --server-args='-screen 0 1280x1024x24' bash -c '
     set -euo pipefail
     source "$1"
     shift
-    start_wine >&2
-    if ! register_extension; then
-        echo "run.sh: regsvr32 could not register digestry.dll in $WINEPREFIX" >&2
-        exit 1
-    fi
+    start_wine >&2 || { echo "run.sh: Wine could not start in $WINEPREFIX" >&2; exit 2; }
+    register_extension || { echo "run.sh: regsvr32 could not register digestry.dll in $WINEPREFIX" >&2; exit 2; }
     /usr/lib/wine/wine64 "$build_dir/shellhost/digestry_shellhost.exe" "$@"' \
     run.sh "$(dirname "${BASH_SOURCE[0]}")/common.sh" "${expect[@]}" \
-    --screenshot "$(windows_path "$screenshot")" "$(windows_path "$file")" |
-    while IFS= read -r line; do
-        case $line in
-            File:*) printf 'File:     %s\n' "$file" ;;
-            Screenshot:*) printf 'Screenshot: %s\n' "$screenshot" ;;
-            *) printf '%s\n' "$line" ;;
-        esac
-    done
+    --screenshot "$(windows_path "$screenshot")" "$(windows_path "$file")" {build_lock}>&- |
+    print_report
+statuses=("${PIPESTATUS[@]}")
+set -e
+
+# The host and the report must agree; a host that fails says why itself.
+case ${statuses[0]}/${statuses[1]} in
+    0/0) exit 0 ;;
+    1/1) exit 1 ;;
+    2/*) exit 2 ;;
+    */2) fail "the report of $file ended early (the shell host's exit status was ${statuses[0]})" ;;
+    *) fail "the shell host's exit status ${statuses[0]} contradicts its report of $file" ;;
+esac

@@ -1,12 +1,19 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test executable under Wine.
+# Installs what is missing, builds everything and runs every test executable under Wine, then the
+# main job as users run it.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
+hold_build_lock test.sh
 install_missing_packages
 build_all
 # Windows that need a display (dialogs, property sheets) get a virtual one. The prefix's services
 # start inside it too: a desktop started without a display cannot show top-level windows.
+status=0
 xvfb-run --auto-servernum --server-args='-screen 0 1280x1024x24' \
-    bash -c 'set -euo pipefail; source "$1"; start_wine; ctest --test-dir "$build_dir" --output-on-failure --timeout 900' \
-    test.sh "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+    bash -c 'set -euo pipefail; source "$1"; start_wine; ctest --test-dir "$build_dir" --output-on-failure --timeout 900 -LE main_job' \
+    test.sh "$(dirname "${BASH_SOURCE[0]}")/common.sh" {build_lock}>&- || status=$?
+# Each run of the main job takes the lock for itself.
+release_build_lock
+ctest --test-dir "$build_dir" --output-on-failure --timeout 900 -L main_job || status=$?
+exit "$status"

@@ -8,6 +8,9 @@
 
 namespace ShellHost
 {
+    const wchar_t MatchText[] = L"Checksum match";
+    const wchar_t MismatchText[] = L"Checksum mismatch";
+
     namespace
     {
         // The page's string while a digest is being computed.
@@ -109,5 +112,12 @@ namespace ShellHost
             Ask(m_compare, WM_CHAR, character, 1);
         }
         return GetText(m_result);
+    }
+
+    PageView DigestPage::Read() const
+    {
+        const int selected = GetSelectedIndex();
+        const std::wstring algorithm = selected < 0 ? std::wstring() : GetAlgorithms().at(static_cast<size_t>(selected));
+        return PageView{algorithm, GetText(m_digest), GetText(m_compare), GetText(m_result)};
     }
 }

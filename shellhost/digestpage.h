@@ -11,6 +11,26 @@
 
 namespace ShellHost
 {
+    // The page's verdicts on a value typed into "Compare to:".
+    extern const wchar_t MatchText[];
+    extern const wchar_t MismatchText[];
+
+    // What the page shows at one moment, read from its controls.
+    struct PageView
+    {
+        std::wstring algorithm;
+        std::wstring digest;
+        std::wstring compareTo;
+        std::wstring verdict;
+
+        bool operator==(const PageView& other) const
+        {
+            return algorithm == other.algorithm && digest == other.digest && compareTo == other.compareTo &&
+                   verdict == other.verdict;
+        }
+        bool operator!=(const PageView& other) const { return !(*this == other); }
+    };
+
     class DigestPage
     {
     public:
@@ -33,6 +53,8 @@ namespace ShellHost
         std::wstring WaitForDigest(double timeoutSeconds, const ProgressCallback& progress) const;
         // Types the text into "Compare to:" (replacing what is there) and returns the verdict shown.
         std::wstring Compare(const std::wstring& expected);
+        // What the controls show now.
+        PageView Read() const;
 
     private:
         HWND m_combo;

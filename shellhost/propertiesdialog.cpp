@@ -122,6 +122,18 @@ namespace ShellHost
                       Join(titles) + L")");
     }
 
+    void PropertiesDialog::Repaint()
+    {
+        // A dialog that has stopped answering would hold the synchronous paint forever.
+        Ask(m_sheet, WM_NULL, 0, 0);
+        ::RedrawWindow(m_sheet, nullptr, nullptr,
+                       RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        // The first answer comes from the thread's message loop after the paint; before it waits for
+        // the second, the thread is idle once.
+        Ask(m_sheet, WM_NULL, 0, 0);
+        Ask(m_sheet, WM_NULL, 0, 0);
+    }
+
     void PropertiesDialog::Cancel(DWORD timeoutMs)
     {
         if (!IsClosed())

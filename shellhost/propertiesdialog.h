@@ -30,6 +30,9 @@ namespace ShellHost
         // Clicks the tab of that title and returns the page window it brings forward. Throws
         // Failure when there is no such tab.
         HWND BringPageForward(const std::wstring& title);
+        // Has the dialog paint itself and everything in it now, and waits until the dialog's thread
+        // has been idle once since, which is when what it painted reaches the screen.
+        void Repaint();
         // Presses Cancel and waits until the dialog is gone and the verb has returned. Throws
         // Failure when that does not happen within the time limit.
         void Cancel(DWORD timeoutMs);

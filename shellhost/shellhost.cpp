@@ -3,18 +3,22 @@
 //   digestry_shellhost [--expect VALUE]... [--screenshot FILE.png] [--lock] [--timeout SECONDS] FILE...
 //       For each file in turn: opens its Properties dialog through the shell, brings the Digestry
 //       page forward by its tab, selects every algorithm in turn through the combo box and waits for
-//       its digest, types each expected value into "Compare to:" (with the algorithm whose digest is
-//       as long as the value selected) and reads the verdict, saves a picture of the dialog, and
-//       closes it with Cancel. --lock holds the file open without sharing while its dialog is up.
-//       --timeout limits the wait for each digest (default: 60 s plus 1 s per 20 MiB of the file).
+//       its digest, types each expected value into "Compare to:" (with the algorithm whose digests
+//       have its length selected) and reads the verdict, saves a picture of the dialog showing what
+//       the report says, and closes it with Cancel. VALUE is 32, 40, 64, 96 or 128 hexadecimal
+//       digits. --lock holds the file open without sharing while its dialog is up. --timeout limits
+//       the wait for each digest (default: 60 s plus 1 s per 20 MiB of the file).
 //   digestry_shellhost --pages ITEM...
 //       Opens one Properties dialog for the items together (a selection in one folder) and prints
 //       the titles of its pages.
 //
-// Exit code 0 when everything was shown, 1 on a failure (reported on standard error), 2 on wrong use.
+// Exit code 0 when the page showed every digest and every verdict was "Checksum match", 1 when it
+// showed everything and a verdict was "Checksum mismatch", 2 on any failure or wrong use (with one
+// line on standard error).
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -44,8 +48,42 @@ namespace
         double timeoutSeconds = 0;
     };
 
-    bool ParseOptions(int argc, wchar_t** argv, Options& options)
+    struct DigestLength
     {
+        size_t digits;
+        const wchar_t* algorithm;
+    };
+    const DigestLength DigestLengths[] = {
+        {32, L"MD5"}, {40, L"SHA-1"}, {64, L"SHA-256"}, {96, L"SHA-384"}, {128, L"SHA-512"}};
+
+    // The algorithm whose digests are written with as many hexadecimal digits as the text has
+    // (in either case), or empty when the text is no such value.
+    std::wstring AlgorithmOf(const std::wstring& text)
+    {
+        if (text.find_first_not_of(L"0123456789abcdefABCDEF") != std::wstring::npos)
+        {
+            return std::wstring();
+        }
+        for (const DigestLength& length : DigestLengths)
+        {
+            if (length.digits == text.size())
+            {
+                return length.algorithm;
+            }
+        }
+        return std::wstring();
+    }
+
+    // What the page shows for a digest: lower-case hexadecimal of the algorithm's length.
+    bool IsDigest(const std::wstring& text, const std::wstring& algorithm)
+    {
+        return text.find_first_not_of(L"0123456789abcdef") == std::wstring::npos && AlgorithmOf(text) == algorithm;
+    }
+
+    // Throws Failure with what is wrong in the arguments.
+    Options ParseOptions(int argc, wchar_t** argv)
+    {
+        Options options;
         for (int index = 1; index < argc; ++index)
         {
             const std::wstring argument = argv[index];
@@ -53,6 +91,11 @@ namespace
             if (argument == L"--expect" && hasValue)
             {
                 options.expected.push_back(argv[++index]);
+                if (AlgorithmOf(options.expected.back()).empty())
+                {
+                    throw Failure(L"--expect " + options.expected.back() +
+                                  L": a digest has 32, 40, 64, 96 or 128 hexadecimal digits");
+                }
             }
             else if (argument == L"--screenshot" && hasValue)
             {
@@ -63,7 +106,7 @@ namespace
                 options.timeoutSeconds = _wtof(argv[++index]);
                 if (options.timeoutSeconds <= 0)
                 {
-                    return false;
+                    throw Failure(L"--timeout takes a number of seconds above 0");
                 }
             }
             else if (argument == L"--lock")
@@ -76,7 +119,7 @@ namespace
             }
             else if (argument.compare(0, 2, L"--") == 0)
             {
-                return false;
+                throw Failure(L"unknown option " + argument);
             }
             else
             {
@@ -85,8 +128,19 @@ namespace
         }
         const bool fileOptions = !options.expected.empty() || !options.screenshot.empty() || options.lock ||
                                  options.timeoutSeconds > 0;
-        return !options.paths.empty() && !(options.pagesOnly && fileOptions) &&
-               (options.screenshot.empty() || options.paths.size() == 1);
+        if (options.paths.empty())
+        {
+            throw Failure(L"no file given");
+        }
+        if (options.pagesOnly && fileOptions)
+        {
+            throw Failure(L"--pages takes no other option");
+        }
+        if (!options.screenshot.empty() && options.paths.size() > 1)
+        {
+            throw Failure(L"--screenshot takes one file");
+        }
+        return options;
     }
 
     void PrintField(const std::wstring& name, const std::wstring& value)
@@ -119,12 +173,41 @@ namespace
         return line;
     }
 
+    // What keeps the shell from opening a file, in a user's words.
+    std::wstring DescribeOpenError(DWORD error)
+    {
+        switch (error)
+        {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return L"not found";
+        case ERROR_ACCESS_DENIED:
+            return L"not readable (permission denied)";
+        case ERROR_INVALID_NAME:
+            return L"a name Windows cannot hold";
+        default:
+            return L"cannot be opened";
+        }
+    }
+
+    // The file's size. Throws Failure when the shell cannot show the file's digests.
     ULONGLONG GetFileSize(const std::wstring& path)
     {
+        // The shell parses no path of MAX_PATH characters or more, whatever the file system allows.
+        if (path.size() >= MAX_PATH)
+        {
+            throw Failure(path + L": the path is too long for Windows' shell (" + std::to_wstring(path.size()) +
+                          L" characters; it opens at most " + std::to_wstring(MAX_PATH - 1) + L")");
+        }
         WIN32_FILE_ATTRIBUTE_DATA data = {};
         if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
         {
-            throw Failure(L"cannot find " + path + L" (error " + FormatCode(static_cast<long>(::GetLastError())) + L")");
+            const DWORD error = ::GetLastError();
+            throw Failure(path + L": " + DescribeOpenError(error) + L" (" + FormatCode(HRESULT_FROM_WIN32(error)) + L")");
+        }
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        {
+            throw Failure(path + L": a folder, not a file");
         }
         return (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     }
@@ -210,7 +293,20 @@ namespace
         return 0;
     }
 
-    void ShowFile(ShellThread& shell, const Options& options, const std::wstring& path)
+    std::wstring Quoted(const std::wstring& text)
+    {
+        return L"\"" + text + L"\"";
+    }
+
+    std::wstring Describe(const PageView& view)
+    {
+        return view.algorithm + L" selected, " + Quoted(OneLine(view.digest)) + L" shown, " + Quoted(view.compareTo) +
+               L" to compare, " + Quoted(view.verdict) + L" as the verdict";
+    }
+
+    // Returns 0 when the page showed every digest and every verdict was a match, 1 when a verdict was
+    // a mismatch.
+    int ShowFile(ShellThread& shell, const Options& options, const std::wstring& path)
     {
         const ULONGLONG size = GetFileSize(path);
         const double timeout = options.timeoutSeconds > 0
@@ -225,6 +321,7 @@ namespace
         DigestPage page(dialog.BringPageForward(PageTitle));
         const std::vector<std::wstring> algorithms = page.GetAlgorithms();
         std::vector<std::wstring> digests;
+        std::vector<std::wstring> failed;
         for (size_t index = 0; index < algorithms.size(); ++index)
         {
             // The first activation has asked for the first algorithm already.
@@ -243,49 +340,81 @@ namespace
             }
             progress.Clear();
             PrintField(algorithms[index], OneLine(digests.back()));
+            if (!IsDigest(digests.back(), algorithms[index]))
+            {
+                failed.push_back(algorithms[index]);
+            }
+        }
+        if (!failed.empty())
+        {
+            throw Failure(L"the Digestry page of " + path + L" shows an error instead of a digest for " + Join(failed));
         }
 
+        // What the report says the page shows last.
+        PageView shown{algorithms.back(), digests.back(), std::wstring(), std::wstring()};
+        bool mismatch = false;
         for (const std::wstring& expected : options.expected)
         {
             // A person compares with the algorithm that yields a value of that length.
-            size_t chosen = 0;
-            while (chosen + 1 < digests.size() && digests[chosen].size() != expected.size())
+            const std::wstring algorithm = AlgorithmOf(expected);
+            const auto chosen = std::find(algorithms.begin(), algorithms.end(), algorithm);
+            if (chosen == algorithms.end())
             {
-                ++chosen;
+                throw Failure(L"the Digestry page of " + path + L" offers no " + algorithm);
             }
-            page.Select(static_cast<int>(chosen));
-            const std::wstring verdict = page.Compare(expected);
-            PrintField(L"Compare (" + algorithms[chosen] + L")", verdict.empty() ? L"(no verdict shown)" : verdict);
+            const size_t index = static_cast<size_t>(chosen - algorithms.begin());
+            page.Select(static_cast<int>(index));
+            shown = PageView{algorithm, digests[index], expected, page.Compare(expected)};
+            if (shown.verdict != MatchText && shown.verdict != MismatchText)
+            {
+                throw Failure(L"the Digestry page of " + path + L" shows no verdict on " + expected + L" (" +
+                              Describe(page.Read()) + L")");
+            }
+            PrintField(L"Compare (" + algorithm + L")", shown.verdict);
+            mismatch = mismatch || shown.verdict == MismatchText;
         }
 
         if (!options.screenshot.empty())
         {
+            // The picture must show what the report says: the page has painted it, and still shows it.
+            dialog.Repaint();
+            const PageView now = page.Read();
+            if (now != shown)
+            {
+                throw Failure(L"the Digestry page of " + path + L" no longer shows what the report says (" +
+                              Describe(now) + L"); no screenshot taken");
+            }
             SaveScreenshot(dialog.GetHandle(), options.screenshot);
             PrintField(L"Screenshot", options.screenshot);
         }
         dialog.Cancel(CloseTimeoutMs);
+        return mismatch ? 1 : 0;
     }
 
     int ShowFiles(ShellThread& shell, const Options& options)
     {
+        int exitCode = 0;
         for (const std::wstring& path : options.paths)
         {
-            ShowFile(shell, options, path);
+            exitCode = std::max(exitCode, ShowFile(shell, options, path));
         }
-        return 0;
+        return exitCode;
     }
 }
 
 int wmain(int argc, wchar_t** argv)
 {
     Options options;
-    if (!ParseOptions(argc, argv, options))
+    try
     {
-        PrintErrorLine(L"usage: digestry_shellhost [--expect VALUE]... [--screenshot FILE.png] [--lock] "
-                       L"[--timeout SECONDS] FILE...\n"
-                       L"       digestry_shellhost --pages ITEM...\n"
-                       L"(--screenshot takes one FILE)");
-        return 2;
+        options = ParseOptions(argc, argv);
+    }
+    catch (const Failure& failure)
+    {
+        PrintErrorLine(L"shellhost: " + failure.GetMessage() +
+                       L"; usage: digestry_shellhost [--expect VALUE]... [--screenshot FILE.png] [--lock] "
+                       L"[--timeout SECONDS] FILE... | --pages ITEM...");
+        return FailureExitCode;
     }
     return DriveShell([&](ShellThread& shell) { return options.pagesOnly ? ShowPages(shell, options) : ShowFiles(shell, options); });
 }

@@ -191,11 +191,11 @@ namespace ShellHost
         const HRESULT ole = ::OleInitialize(nullptr);
         if (FAILED(ole))
         {
-            PrintErrorLine(L"OleInitialize failed with " + FormatCode(ole));
-            return 1;
+            PrintErrorLine(L"shellhost: OleInitialize failed with " + FormatCode(ole));
+            return FailureExitCode;
         }
         ShellThread shell;
-        int exitCode = 1;
+        int exitCode = FailureExitCode;
         std::thread driver([&] {
             try
             {
@@ -210,7 +210,7 @@ namespace ShellHost
             if (!shell.WaitUntilStopped(StopTimeoutMs))
             {
                 PrintErrorLine(L"shellhost: a Properties dialog is still open; ending the process");
-                ::ExitProcess(static_cast<UINT>(exitCode == 0 ? 1 : exitCode));
+                ::ExitProcess(static_cast<UINT>(FailureExitCode));
             }
         });
         shell.Serve();

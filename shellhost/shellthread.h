@@ -67,8 +67,12 @@ namespace ShellHost
         bool m_stopping;
     };
 
+    // The exit code of a drive that failed: 0 and 1 are left to the drive's own results.
+    const int FailureExitCode = 2;
+
     // Runs the drive on a thread of its own while the calling thread serves as the shell's UI
     // thread, and returns the drive's exit code. A Failure that escapes the drive is reported and
-    // gives exit code 1; if a dialog is still up then, the process ends without waiting for it.
+    // gives FailureExitCode; so does a dialog still up after the drive, and the process then ends
+    // without waiting for it.
     int DriveShell(const std::function<int(ShellThread&)>& drive);
 }

@@ -5,17 +5,11 @@
 #   properties_dialog_test.sh <build folder> <digestry_shellhost.exe> <digestry.dll>
 #
 # Needs a display (scripts/test.sh runs the tests in a virtual one).
-set -euo pipefail
-
-build_dir=$1
+set -eEuo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/testlib.sh" "$1"
 host=$2
 dll=$3
 
-export WINEPREFIX=$build_dir/wineprefix
-export WINEDEBUG=-all
-if [ "$(locale charmap 2>/dev/null)" != UTF-8 ]; then
-    export LC_ALL=C.UTF-8
-fi
 wine=/usr/lib/wine/wine64
 class_id='{5E1A9C3B-7D24-4F8E-A6B1-0C93D2E4F517}'
 folder_handler="HKCR\\Folder\\shellex\\PropertySheetHandlers\\$class_id"
@@ -26,33 +20,6 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-
-windows_path() {
-    local path=$1
-    printf 'Z:%s' "${path//\//\\}"
-}
-
-passed=0
-failed=0
-check() {
-    local what=$1 expected=$2 actual=$3
-    if [ "$expected" = "$actual" ]; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        printf 'FAIL: %s\n  expected: %s\n  actual:   %s\n' "$what" "$expected" "$actual"
-    fi
-}
-
-# The value of a report field in the block of one file (or the only block).
-field() {
-    local report=$1 file=$2 key=$3
-    file=$file key=$key awk '
-        /^File:/ { current = substr($0, 11) }
-        (ENVIRON["file"] == "" || current == ENVIRON["file"]) && index($0, ENVIRON["key"] ":") == 1 {
-            sub(/^[^:]*: */, ""); print; exit
-        }' <<<"$report"
-}
 
 run_host() {
     "$wine" "$host" "$@" 2>"$work/stderr"
@@ -66,12 +33,16 @@ check "regsvr32 registers digestry.dll" 0 "$status"
 
 : >"$work/empty"
 printf abc >"$work/abc"
-seq 1 5000 | head -c 16385 >"$work/block-and-a-byte"
+seq 1 5000 >"$work/block-and-a-byte"
+truncate -s 16385 "$work/block-and-a-byte"
 printf 'Grüße\n' >"$work/Prüfsumme – ü€.txt"
+longest=$(path_of_windows_length "$work" 259)
+printf 'the longest path the shell opens' >"$longest"
 mkdir "$work/folder"
-files=("$work/empty" "$work/abc" "$work/block-and-a-byte" "$work/Prüfsumme – ü€.txt")
+files=("$work/empty" "$work/abc" "$work/block-and-a-byte" "$work/Prüfsumme – ü€.txt" "$longest")
 
-# Every file's five digests as the page shows them, and two values compared on "abc".
+# Every file's five digests as the page shows them, and two values compared on "abc": a mismatch
+# among the verdicts makes the exit code 1.
 abc_sha256=$(sha256sum <"$work/abc" | cut -d' ' -f1)
 wrong_sha256=$(printf abd | sha256sum | cut -d' ' -f1)
 windows_files=()
@@ -80,19 +51,41 @@ for file in "${files[@]}"; do
 done
 status=0
 report=$(run_host --expect "${abc_sha256^^}" --expect "$wrong_sha256" "${windows_files[@]}") || status=$?
-check "the host shows every file" 0 "$status"
+check "the host shows every file and exits 1 for the mismatch" 1 "$status"
 for file in "${files[@]}"; do
-    for algorithm in MD5:md5sum SHA-1:sha1sum SHA-256:sha256sum SHA-384:sha384sum SHA-512:sha512sum; do
-        expected=$(${algorithm#*:} <"$file" | cut -d' ' -f1)
-        check "${algorithm%%:*} of ${file##*/}" "$expected" "$(field "$report" "$(windows_path "$file")" "${algorithm%%:*}")"
-    done
+    check "the digests of ${file##*/}" "$(expected_digests "$file")" "$(report_digests "$report" "$(windows_path "$file")")"
 done
 check "the SHA-256 of abc in upper case" "Checksum match" "$(field "$report" "$(windows_path "$work/abc")" "Compare (SHA-256)")"
 check "a wrong SHA-256 of abc" "Checksum mismatch" \
     "$(awk '/^Compare \(SHA-256\):/ { n++ } n == 2 { sub(/^[^:]*: */, ""); print; exit }' <<<"$report")"
 
+# The screenshot shows what the report says, run after run: the dialog looks the same for each
+# kind of comparison and different between kinds (a picture copied before the dialog repainted
+# shows the compare box half typed, or an earlier verdict).
+declare -A pictures
+for round in 1 2 3; do
+    for kind in none:0: match:0:$abc_sha256 mismatch:1:$wrong_sha256; do
+        IFS=: read -r name code value <<<"$kind"
+        rm -f "$work/$name.png"
+        status=0
+        run_host ${value:+--expect "$value"} --screenshot "$(windows_path "$work/$name.png")" \
+            "$(windows_path "$work/abc")" >/dev/null || status=$?
+        check "the host exits $code with $name compared (round $round)" "$code" "$status"
+        pictures[$name]+=" $({ md5sum <"$work/$name.png" || echo "(none)"; } 2>/dev/null | cut -d' ' -f1)"
+    done
+done
+firsts=()
+for kind in none match mismatch; do
+    read -r -a sums <<<"${pictures[$kind]}"
+    check "the screenshots with $kind compared are alike" "${sums[0]} ${sums[0]} ${sums[0]}" "${sums[*]}"
+    firsts+=("${sums[0]}")
+done
+check "the screenshots of different comparisons differ" 3 "$(printf '%s\n' "${firsts[@]}" | sort -u | wc -l)"
+
 # A file that another program holds open without sharing.
-report=$(run_host --lock "$(windows_path "$work/abc")") || true
+status=0
+report=$(run_host --lock "$(windows_path "$work/abc")") || status=$?
+check "the host fails on a locked file" 2 "$status"
 for algorithm in MD5 SHA-1 SHA-256 SHA-384 SHA-512; do
     shown=$(field "$report" "" "$algorithm")
     check "$algorithm of a locked file shows the error text" "An error occurred while computing the checksum." \
@@ -122,17 +115,26 @@ check "two selected files get no Digestry page" "no (General)" \
 truncate -s 1G "$work/large"
 status=0
 run_host --timeout 0.2 "$(windows_path "$work/large")" >/dev/null || status=$?
-check "the host fails on a digest that does not come in time" 1 "$status"
+check "the host fails on a digest that does not come in time" 2 "$status"
 check "the host says what the page showed instead" 'no digest within 0.2 s; the page still shows "Computing..."' \
-    "$(grep -o 'no digest within.*' "$work/stderr")"
+    "$(grep -o 'no digest within.*' "$work/stderr" || true)"
 
 # Unregistered, the dialog opens without the page, and the host says so.
 "$wine" regsvr32 /u /s "$(windows_path "$dll")"
 status=0
 run_host "$(windows_path "$work/abc")" >/dev/null || status=$?
-check "the host fails on a dialog without the page" 1 "$status"
+check "the host fails on a dialog without the page" 2 "$status"
 check "the host names the missing page" "has no Digestry page (it shows: General)" \
-    "$(grep -o 'has no Digestry page.*' "$work/stderr")"
+    "$(grep -o 'has no Digestry page.*' "$work/stderr" || true)"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+
+# The shell opens no path of 260 characters or more; the host says so rather than "not found".
+too_long=$(path_of_windows_length "$work" 260)
+: >"$too_long"
+status=0
+run_host "$(windows_path "$too_long")" >/dev/null || status=$?
+check "the host fails on a path too long for the shell" 2 "$status"
+check "the host gives the limit" "too long for Windows' shell (260 characters; it opens at most 259)" \
+    "$(grep -o "too long for Windows' shell.*" "$work/stderr" || true)"
+
+finish
