@@ -1,0 +1,18 @@
+@echo off
+rem Registers digestry.dll, the one beside this script, for every user of this computer.
+setlocal
+rem Only an administrator may register a shell extension for every user: "net session" answers only in
+rem an elevated prompt. Where it cannot tell, the extension itself refuses to register without
+rem elevation, and the failure below is reported instead.
+net session >nul 2>&1
+if errorlevel 1 (
+    echo install.cmd: run this from a command prompt opened with "Run as administrator"; nothing was changed.
+    exit /b 1
+)
+regsvr32 /s "%~dp0digestry.dll"
+set status=%errorlevel%
+if %status% neq 0 (
+    echo install.cmd: regsvr32 could not register "%~dp0digestry.dll" ^(exit code %status%^); is this an elevated prompt?
+    exit /b %status%
+)
+echo Digestry is installed: open the Properties of any file and choose the Digestry tab.
