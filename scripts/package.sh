@@ -78,6 +78,9 @@ if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
         fail "not a git checkout: set SOURCE_DATE_EPOCH to the commit's time"
 fi
 export SOURCE_DATE_EPOCH
+if [ -n "$(git -C "$repo_root" status --porcelain 2>/dev/null)" ]; then
+    echo "package.sh: the working tree has changes that are not committed: nobody can rebuild these packages" >&2
+fi
 
 version_option=-UDIGESTRY_VERSION
 [ -z "${DIGESTRY_VERSION:-}" ] || version_option=-DDIGESTRY_VERSION=$DIGESTRY_VERSION
