@@ -79,7 +79,7 @@ if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
 fi
 export SOURCE_DATE_EPOCH
 if [ -n "$(git -C "$repo_root" status --porcelain 2>/dev/null)" ]; then
-    echo "package.sh: the working tree has changes that are not committed: nobody can rebuild these packages" >&2
+    echo "package.sh: the working tree has uncommitted changes: these packages are not those of commit $(git -C "$repo_root" rev-parse --short HEAD)" >&2
 fi
 
 version_option=-UDIGESTRY_VERSION
