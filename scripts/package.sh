@@ -79,7 +79,8 @@ if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
 fi
 export SOURCE_DATE_EPOCH
 if [ -n "$(git -C "$repo_root" status --porcelain 2>/dev/null)" ]; then
-    echo "package.sh: the working tree has uncommitted changes: these packages are not those of commit $(git -C "$repo_root" rev-parse --short HEAD)" >&2
+    echo "package.sh: the working tree has uncommitted changes: these packages are not those of commit" \
+        "$(git -C "$repo_root" rev-parse --short HEAD)" >&2
 fi
 
 version_option=-UDIGESTRY_VERSION
@@ -134,8 +135,7 @@ mv "$staging" "$dist_dir"
 trap - EXIT
 
 echo "Digestry $version in $dist_dir:"
-(cd "$dist_dir" && ls -l --time-style=+ digestry.dll digestry.dll.debug "$name.msi" "$name.zip" SHA256SUMS |
-    awk '{ printf "  %-28s %9d bytes\n", $NF, $5 }')
+(cd "$dist_dir" && stat -c '  %-28n %9s bytes' digestry.dll digestry.dll.debug "$name.msi" "$name.zip" SHA256SUMS)
 if [ -n "$certificate" ]; then
     echo "Signed with $certificate: digestry.dll and $name.msi."
 else
