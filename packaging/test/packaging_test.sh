@@ -66,21 +66,14 @@ resources() {
     x86_64-w64-mingw32-windres -i "$1" -O rc
 }
 
-# The file name and CRC-32 that a DLL's .gnu_debuglink section holds: the name, padded with zero bytes,
-# then the CRC-32 in the last four.
+# The file name and CRC-32 that a DLL's debug link holds, and those of a file, as a debugger compares
+# them; gzip's trailer starts with the CRC-32 of its input, in the same byte order.
 debug_link() {
-    local bytes
-    bytes=$("$objdump" -s -j .gnu_debuglink "$1" |
-        awk '/^ [0-9a-f]+ / { sub(/^ [0-9a-f]+ /, ""); printf "%s", substr($0, 1, 35) }')
-    bytes=${bytes// /}
-    local name=${bytes:0:${#bytes}-8}
-    name=$(sed 's/\(00\)*$//; s/../\\x&/g' <<<"$name")
-    printf "$name %s\n" "${bytes: -8}"
+    x86_64-w64-mingw32-objcopy --dump-section .gnu_debuglink="$work/debuglink" "$1" "$work/discarded"
+    printf '%s %s\n' "$(head -c -4 "$work/debuglink" | tr -d '\0')" "$(tail -c 4 "$work/debuglink" | od -An -tx1)"
 }
-# The name and CRC-32 of a file, as a debug link names them; gzip's trailer holds the CRC-32 of its
-# input, in the same byte order.
 debug_file_link() {
-    printf '%s %s\n' "$(basename "$1")" "$(gzip -c "$1" | tail -c 8 | head -c 4 | od -An -tx1 | tr -d ' \n')"
+    printf '%s %s\n' "$(basename "$1")" "$(gzip -c "$1" | tail -c 8 | head -c 4 | od -An -tx1)"
 }
 
 # ---- Packaging: twice from the same commit, in two folders, the second from a copy of the sources.
