@@ -2,7 +2,7 @@
 
 repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=${DIGESTRY_BUILD_DIR:-$repo_root/build}
-required_packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth googletest)
+required_packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth googletest wixl msitools osslsigncode zip unzip openssl)
 
 export WINEPREFIX=$build_dir/wineprefix
 # Wine names Unix files in the locale's character set: only UTF-8 reaches every file name.

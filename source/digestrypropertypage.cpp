@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "digestryversion.h"
 #include "resource.h"
 #include "tarnautoptr.h"
 #include "tarnerrormessage.h"
@@ -16,9 +17,9 @@ namespace
 {
     const wchar_t TraceSource[] = L"digestrypropertypage";
 
-    const UINT32 VersionMajor = 1;
-    const UINT32 VersionMinor = 0;
-    const UINT32 VersionBuild = 2;
+    const UINT32 VersionMajor = DIGESTRY_VERSION_MAJOR;
+    const UINT32 VersionMinor = DIGESTRY_VERSION_MINOR;
+    const UINT32 VersionBuild = DIGESTRY_VERSION_BUILD;
 
     struct AlgorithmItem
     {
