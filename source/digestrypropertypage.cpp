@@ -82,7 +82,8 @@ INT_PTR DigestryPropertyPage::OnMessage(UINT message, WPARAM wParam, LPARAM lPar
     const INT_PTR result = PropertyPage::OnMessage(message, wParam, lParam, handled);
     if (!handled && message == HashManager::CompletionMessage)
     {
-        return OnHashComputationCompleted(static_cast<UINT32>(wParam), static_cast<UINT32>(lParam));
+        return OnHashComputationCompleted(static_cast<HashManager::CompletionKind>(static_cast<UINT32>(wParam)),
+                                          static_cast<UINT32>(lParam));
     }
     return result;
 }
@@ -126,25 +127,22 @@ INT_PTR DigestryPropertyPage::OnWmDestroy()
 INT_PTR DigestryPropertyPage::OnWmSize(UINT32, UINT16, UINT16)
 {
     const Tarn::Rectangle client = GetClientRectangle();
-    Tarn::Window* const stretched[] = {&m_algorithmCombo, &m_digestBox, &m_compareBox, &m_resultLabel};
-    RECT rectangles[4];
-    for (int index = 0; index < 4; ++index)
-    {
-        rectangles[index] = stretched[index]->GetRectangleInParent();
-    }
-    RECT link = m_aboutLink.GetRectangleInParent();
+    // The template's left margin (where the digest box starts) and top margin (where the combo
+    // starts), mirrored on the right and at the bottom.
+    const LONG right = client.GetRect().right - m_digestBox.GetRectangleInParent().left;
+    const LONG bottom = client.GetRect().bottom - m_algorithmCombo.GetRectangleInParent().top;
 
-    // The template's left and top margins, mirrored on the right and at the bottom.
-    const LONG right = client.GetRect().right - rectangles[1].left;
-    const LONG bottom = client.GetRect().bottom - rectangles[0].top;
-    for (int index = 0; index < 4; ++index)
+    Tarn::Window* const stretched[] = {&m_algorithmCombo, &m_digestBox, &m_compareBox, &m_resultLabel};
+    for (Tarn::Window* const control : stretched)
     {
-        if (rectangles[index].right != right)
+        RECT rectangle = control->GetRectangleInParent();
+        if (rectangle.right != right)
         {
-            rectangles[index].right = right;
-            stretched[index]->MoveWindow(rectangles[index], true);
+            rectangle.right = right;
+            control->MoveWindow(rectangle, true);
         }
     }
+    RECT link = m_aboutLink.GetRectangleInParent();
     if (link.right != right || link.bottom != bottom)
     {
         link.right = right;
@@ -201,14 +199,14 @@ INT_PTR DigestryPropertyPage::OnControlCommand(HWND, UINT16 controlId, UINT16 no
     return 0;
 }
 
-INT_PTR DigestryPropertyPage::OnHashComputationCompleted(UINT32 kind, UINT32 algorithm)
+INT_PTR DigestryPropertyPage::OnHashComputationCompleted(HashManager::CompletionKind kind, UINT32 algorithm)
 {
     if (algorithm != static_cast<UINT32>(GetSelectedAlgorithm()))
     {
         return 0;
     }
     const Crypto::HashAlgorithm completed = static_cast<Crypto::HashAlgorithm>(algorithm);
-    if (kind == 0)
+    if (kind == HashManager::CompletionKind::Completed)
     {
         Tarn::AutoRefCountPtr<Tarn::IBuffer> digest(m_hashManager.GetHash(completed));
         if (digest.Get() != nullptr)
@@ -216,7 +214,7 @@ INT_PTR DigestryPropertyPage::OnHashComputationCompleted(UINT32 kind, UINT32 alg
             ShowDigest(*digest.Get());
         }
     }
-    else if (kind == 1)
+    else if (kind == HashManager::CompletionKind::Failed)
     {
         ShowError(m_hashManager.GetErrorCode(completed));
     }
@@ -286,6 +284,8 @@ void DigestryPropertyPage::UpdateCompareResult()
         return;
     }
     // As pasted: a trailing line break or space is a mismatch; only letter case is forgiven.
-    const UINT resourceId = expected.Compare(m_shownDigest, 1) == 0 ? IDS_CHECKSUM_MATCH : IDS_CHECKSUM_MISMATCH;
+    const UINT resourceId = expected.Compare(m_shownDigest, Tarn::String::CompareMode::IgnoreCase) == 0
+        ? IDS_CHECKSUM_MATCH
+        : IDS_CHECKSUM_MISMATCH;
     m_resultLabel.SetCaption(LoadString(resourceId));
 }

@@ -99,8 +99,15 @@ namespace Tarn
         // A copy with a buffer of its own.
         String Clone() const;
 
-        // -1, 0 or 1; mode 0 is case-sensitive, mode 1 ignores case (user default locale).
-        int Compare(const String& other, int mode) const;
+        // How Compare treats letter case; the values are those the mode has always been given as.
+        enum class CompareMode : INT32
+        {
+            CaseSensitive = 0,
+            IgnoreCase = 1,
+        };
+
+        // -1, 0 or 1, in the user default locale.
+        int Compare(const String& other, CompareMode mode) const;
         bool operator==(const String& other) const;
         bool operator!=(PCWSTR other) const;
         // -1, 0 or 1 by CompareStringW; null sorts before everything, two nulls are equal.

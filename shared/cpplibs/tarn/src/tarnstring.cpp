@@ -340,9 +340,9 @@ namespace Tarn
         return clone;
     }
 
-    int String::Compare(const String& other, int mode) const
+    int String::Compare(const String& other, CompareMode mode) const
     {
-        return InternalCompare(other.GetBuffer(), LOCALE_USER_DEFAULT, mode == 1 ? NORM_IGNORECASE : 0);
+        return InternalCompare(other.GetBuffer(), LOCALE_USER_DEFAULT, mode == CompareMode::IgnoreCase ? NORM_IGNORECASE : 0);
     }
 
     bool String::operator==(const String& other) const
