@@ -108,7 +108,7 @@ INT_PTR DigestryPropertyPage::OnWmInitDialog()
     const Tarn::String version = Tarn::Formatter::Format(Tarn::String(L"{0}.{1}.{2}", true), VersionMajor, VersionMinor,
                                                          VersionBuild, Tarn::Locale::Invariant);
     m_aboutLink.SetCaption(Tarn::Formatter::Format(m_aboutLink.GetCaption(), version, Tarn::Locale::Invariant));
-    return 1;
+    return Processed;
 }
 
 INT_PTR DigestryPropertyPage::OnWmDestroy()
@@ -121,7 +121,7 @@ INT_PTR DigestryPropertyPage::OnWmDestroy()
     {
         TARN_TRACE_EXCEPTION(L"DigestryPropertyPage::OnWmDestroy", exception);
     }
-    return 0;
+    return NotProcessed;
 }
 
 INT_PTR DigestryPropertyPage::OnWmSize(UINT32, UINT16, UINT16)
@@ -151,7 +151,7 @@ INT_PTR DigestryPropertyPage::OnWmSize(UINT32, UINT16, UINT16)
         link.bottom += shift;
         m_aboutLink.MoveWindow(link, true);
     }
-    return 0;
+    return NotProcessed;
 }
 
 INT_PTR DigestryPropertyPage::OnWmNotify(const NMHDR* header)
@@ -196,14 +196,14 @@ INT_PTR DigestryPropertyPage::OnControlCommand(HWND, UINT16 controlId, UINT16 no
     {
         UpdateCompareResult();
     }
-    return 0;
+    return NotProcessed;
 }
 
 INT_PTR DigestryPropertyPage::OnHashComputationCompleted(HashManager::CompletionKind kind, UINT32 algorithm)
 {
     if (algorithm != static_cast<UINT32>(GetSelectedAlgorithm()))
     {
-        return 0;
+        return NotProcessed;
     }
     const Crypto::HashAlgorithm completed = static_cast<Crypto::HashAlgorithm>(algorithm);
     if (kind == HashManager::CompletionKind::Completed)
@@ -218,7 +218,7 @@ INT_PTR DigestryPropertyPage::OnHashComputationCompleted(HashManager::Completion
     {
         ShowError(m_hashManager.GetErrorCode(completed));
     }
-    return 0;
+    return NotProcessed;
 }
 
 void DigestryPropertyPage::OnAlgorithmComboSelectionChanged()
