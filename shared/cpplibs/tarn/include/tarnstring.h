@@ -41,6 +41,8 @@ namespace Tarn
         static const String Empty;
         // Returned by IndexOf when nothing is found.
         static constexpr UINT32 NotFound = 0xFFFFFFFF;
+        // The longest text a string takes, in code units (GetStringLength refuses longer ones).
+        static constexpr UINT32 MaximumLength = 0x7FFFFFFF;
 
         // The null string.
         constexpr String() noexcept : m_mode(StorageMode::Buffer), m_buffer(nullptr), m_literal(nullptr) {}
@@ -90,7 +92,7 @@ namespace Tarn
         void Append(const String& text);
         // Appends at most maximumCount units of the text; a null text throws ArgumentException. The text
         // may lie in this string's own buffer (a string appended to itself).
-        void Append(PCWSTR text, UINT32 maximumCount = 0x7FFFFFFF);
+        void Append(PCWSTR text, UINT32 maximumCount = MaximumLength);
         void Append(WCHAR character);
         void Append(WCHAR character, UINT32 count);
         String& operator+=(const String& text);
