@@ -171,7 +171,8 @@ INT_PTR CALLBACK PropertyPage::StaticDialogProc(HWND window, UINT message, WPARA
             }
 
             result = Tarn::CatchAll(
-                site, NotProcessed, [page, message, wParam, lParam] { return page->DialogProc(message, wParam, lParam); },
+                site, NotProcessed,
+                [page, message, wParam, lParam] { return page->DialogProc(message, wParam, lParam); },
                 [&site](const Tarn::Exception& exception) {
                     TraceUnhandledException(site, exception);
                     return NotProcessed;

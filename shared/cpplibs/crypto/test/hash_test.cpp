@@ -42,7 +42,10 @@ protected:
     {
     public:
         UnreleasableObject() : CngObject(reinterpret_cast<BCRYPT_HANDLE>(static_cast<UINT_PTR>(1))) {}
-        ~UnreleasableObject() override { CloseInDestructor(L"unreleasable", 7, L"UnreleasableObject::~UnreleasableObject"); }
+        ~UnreleasableObject() override
+        {
+            CloseInDestructor(L"unreleasable", 7, L"UnreleasableObject::~UnreleasableObject");
+        }
 
     protected:
         void ReleaseHandle(BCRYPT_HANDLE) override { throw Tarn::SystemException(E_ACCESSDENIED); }

@@ -89,7 +89,8 @@ namespace Tarn
 
             // The node at the position. At either end: traces "Invalid enumerator state" at ERROR as
             // the caller, then InvalidOperationException.
-            static TNode* GetNodeAtPosition(EnumeratorState state, PCWSTR traceSource, UINT32 line, const char* signature)
+            static TNode* GetNodeAtPosition(EnumeratorState state, PCWSTR traceSource, UINT32 line,
+                                            const char* signature)
             {
                 if (state == BeforeFirst || state == AfterLast)
                 {

@@ -159,7 +159,8 @@ namespace Tarn
 
         String text;
         FormattedMessage message;
-        if (message.Format(NtStatusMessageFlags, ntdll.Get(), static_cast<DWORD>(errorCode) & ~static_cast<DWORD>(FACILITY_NT_BIT)))
+        const DWORD status = static_cast<DWORD>(errorCode) & ~static_cast<DWORD>(FACILITY_NT_BIT);
+        if (message.Format(NtStatusMessageFlags, ntdll.Get(), status))
         {
             text = String(message.GetText(), false);
         }

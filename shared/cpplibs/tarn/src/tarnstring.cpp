@@ -346,7 +346,8 @@ namespace Tarn
 
     int String::Compare(const String& other, CompareMode mode) const
     {
-        return InternalCompare(other.GetBuffer(), LOCALE_USER_DEFAULT, mode == CompareMode::IgnoreCase ? NORM_IGNORECASE : 0);
+        const DWORD flags = mode == CompareMode::IgnoreCase ? NORM_IGNORECASE : 0;
+        return InternalCompare(other.GetBuffer(), LOCALE_USER_DEFAULT, flags);
     }
 
     bool String::operator==(const String& other) const
