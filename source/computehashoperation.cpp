@@ -53,7 +53,8 @@ bool ComputeHashOperation::Start()
         Tarn::AutoRefCountPtr<ComputeHashOperation> workerReference(this);
         // The worker runs detached; its end is observed through the operation itself. Its handle is
         // kept to abort its reads.
-        Tarn::AutoPtr<Tarn::Thread> worker(new Tarn::Thread(this, 0, 0));
+        Tarn::AutoPtr<Tarn::Thread> worker(
+            new Tarn::Thread(this, Tarn::Thread::ComApartment::None, Tarn::Thread::DefaultStackSize));
         workerReference.Detach();
         Tarn::AutoSynchronizer lock(GetLock());
         m_worker = worker.Detach();

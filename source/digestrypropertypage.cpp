@@ -83,7 +83,8 @@ INT_PTR DigestryPropertyPage::OnMessage(UINT message, WPARAM wParam, LPARAM lPar
     const INT_PTR result = PropertyPage::OnMessage(message, wParam, lParam, handled);
     if (!handled && message == HashManager::CompletionMessage)
     {
-        return OnHashComputationCompleted(static_cast<UINT32>(wParam), static_cast<UINT32>(lParam));
+        return OnHashComputationCompleted(static_cast<HashManager::CompletionKind>(static_cast<UINT32>(wParam)),
+                                          static_cast<UINT32>(lParam));
     }
     return result;
 }
@@ -108,7 +109,7 @@ INT_PTR DigestryPropertyPage::OnWmInitDialog()
     const Tarn::String version = Tarn::Formatter::Format(Tarn::String(L"{0}.{1}.{2}", true), VersionMajor, VersionMinor,
                                                          VersionBuild, Tarn::Locale::Invariant);
     m_aboutLink.SetCaption(Tarn::Formatter::Format(m_aboutLink.GetCaption(), version, Tarn::Locale::Invariant));
-    return 1;
+    return Processed;
 }
 
 INT_PTR DigestryPropertyPage::OnWmDestroy()
@@ -121,31 +122,28 @@ INT_PTR DigestryPropertyPage::OnWmDestroy()
     {
         TARN_TRACE_EXCEPTION(L"DigestryPropertyPage::OnWmDestroy", exception);
     }
-    return 0;
+    return NotProcessed;
 }
 
 INT_PTR DigestryPropertyPage::OnWmSize(UINT32, UINT16, UINT16)
 {
     const Tarn::Rectangle client = GetClientRectangle();
-    Tarn::Window* const stretched[] = {&m_algorithmCombo, &m_digestBox, &m_compareBox, &m_resultLabel};
-    RECT rectangles[4];
-    for (int index = 0; index < 4; ++index)
-    {
-        rectangles[index] = stretched[index]->GetRectangleInParent();
-    }
-    RECT link = m_aboutLink.GetRectangleInParent();
+    // The template's left margin (where the digest box starts) and top margin (where the combo
+    // starts), mirrored on the right and at the bottom.
+    const LONG right = client.GetRect().right - m_digestBox.GetRectangleInParent().left;
+    const LONG bottom = client.GetRect().bottom - m_algorithmCombo.GetRectangleInParent().top;
 
-    // The template's left and top margins, mirrored on the right and at the bottom.
-    const LONG right = client.GetRect().right - rectangles[1].left;
-    const LONG bottom = client.GetRect().bottom - rectangles[0].top;
-    for (int index = 0; index < 4; ++index)
+    Tarn::Window* const stretched[] = {&m_algorithmCombo, &m_digestBox, &m_compareBox, &m_resultLabel};
+    for (Tarn::Window* const control : stretched)
     {
-        if (rectangles[index].right != right)
+        RECT rectangle = control->GetRectangleInParent();
+        if (rectangle.right != right)
         {
-            rectangles[index].right = right;
-            stretched[index]->MoveWindow(rectangles[index], true);
+            rectangle.right = right;
+            control->MoveWindow(rectangle, true);
         }
     }
+    RECT link = m_aboutLink.GetRectangleInParent();
     if (link.right != right || link.bottom != bottom)
     {
         link.right = right;
@@ -154,7 +152,7 @@ INT_PTR DigestryPropertyPage::OnWmSize(UINT32, UINT16, UINT16)
         link.bottom += shift;
         m_aboutLink.MoveWindow(link, true);
     }
-    return 0;
+    return NotProcessed;
 }
 
 INT_PTR DigestryPropertyPage::OnWmNotify(const NMHDR* header)
@@ -199,17 +197,17 @@ INT_PTR DigestryPropertyPage::OnControlCommand(HWND, UINT16 controlId, UINT16 no
     {
         UpdateCompareResult();
     }
-    return 0;
+    return NotProcessed;
 }
 
-INT_PTR DigestryPropertyPage::OnHashComputationCompleted(UINT32 kind, UINT32 algorithm)
+INT_PTR DigestryPropertyPage::OnHashComputationCompleted(HashManager::CompletionKind kind, UINT32 algorithm)
 {
     if (algorithm != static_cast<UINT32>(GetSelectedAlgorithm()))
     {
-        return 0;
+        return NotProcessed;
     }
     const Crypto::HashAlgorithm completed = static_cast<Crypto::HashAlgorithm>(algorithm);
-    if (kind == 0)
+    if (kind == HashManager::CompletionKind::Completed)
     {
         Tarn::AutoRefCountPtr<Tarn::IBuffer> digest(m_hashManager.GetHash(completed));
         if (digest.Get() != nullptr)
@@ -217,11 +215,11 @@ INT_PTR DigestryPropertyPage::OnHashComputationCompleted(UINT32 kind, UINT32 alg
             ShowDigest(*digest.Get());
         }
     }
-    else if (kind == 1)
+    else if (kind == HashManager::CompletionKind::Failed)
     {
         ShowError(m_hashManager.GetErrorCode(completed));
     }
-    return 0;
+    return NotProcessed;
 }
 
 void DigestryPropertyPage::OnAlgorithmComboSelectionChanged()
@@ -287,6 +285,8 @@ void DigestryPropertyPage::UpdateCompareResult()
         return;
     }
     // As pasted: a trailing line break or space is a mismatch; only letter case is forgiven.
-    const UINT resourceId = expected.Compare(m_shownDigest, 1) == 0 ? IDS_CHECKSUM_MATCH : IDS_CHECKSUM_MISMATCH;
+    const UINT resourceId = expected.Compare(m_shownDigest, Tarn::String::CompareMode::IgnoreCase) == 0
+        ? IDS_CHECKSUM_MATCH
+        : IDS_CHECKSUM_MISMATCH;
     m_resultLabel.SetCaption(LoadString(resourceId));
 }

@@ -45,9 +45,9 @@ protected:
     // The first activation shows (or starts computing) the selected algorithm's digest.
     void OnPageActivate() override;
     INT_PTR OnControlCommand(HWND control, UINT16 controlId, UINT16 notificationCode) override;
-    // kind 0: the digest is ready; 1: the computation failed. Completions for an algorithm other
+    // Shows the digest or the failure of the selected algorithm. Completions for an algorithm other
     // than the selected one stay cached and change nothing on screen.
-    virtual INT_PTR OnHashComputationCompleted(UINT32 kind, UINT32 algorithm);
+    virtual INT_PTR OnHashComputationCompleted(HashManager::CompletionKind kind, UINT32 algorithm);
 
 private:
     // Holds one count of the module's live objects for as long as it exists.

@@ -26,7 +26,7 @@ namespace
 }
 
 HashManager::HashManager()
-    : m_lock(0), m_state(HashManagerState::NotInitialized), m_notificationWindow(nullptr), m_notificationMessage(0)
+    : m_state(HashManagerState::NotInitialized), m_notificationWindow(nullptr)
 {
     TARN_TRACE(Tarn::TraceLevel::Info, L"HashManager::HashManager", L"HashManager constructor");
 }
@@ -46,7 +46,6 @@ void HashManager::Initialize(const Tarn::String& filePath, HWND notificationWind
     }
     m_filePath = filePath;
     m_notificationWindow = notificationWindow;
-    m_notificationMessage = CompletionMessage;
     m_state = HashManagerState::Active;
 }
 
@@ -250,7 +249,6 @@ void HashManager::OnComputeHashOperationCompleted(ComputeHashOperation* operatio
     const Tarn::AsyncOperationState state = operation->GetState();
     const Crypto::HashAlgorithm algorithm = operation->GetAlgorithm();
     HWND window = nullptr;
-    UINT message = 0;
     {
         Tarn::AutoSynchronizer lock(&m_lock);
         EntryPair* entry = m_entries.Find(algorithm);
@@ -267,12 +265,12 @@ void HashManager::OnComputeHashOperationCompleted(ComputeHashOperation* operatio
             entry->Value.ErrorCode = operation->GetErrorCode();
         }
         window = m_notificationWindow;
-        message = m_notificationMessage;
     }
     if (state == Tarn::AsyncOperationState::Completed || state == Tarn::AsyncOperationState::Failed)
     {
-        const WPARAM kind = state == Tarn::AsyncOperationState::Failed ? 1 : 0;
-        ::PostMessageW(window, message, kind, static_cast<LPARAM>(algorithm));
+        const CompletionKind kind =
+            state == Tarn::AsyncOperationState::Failed ? CompletionKind::Failed : CompletionKind::Completed;
+        ::PostMessageW(window, CompletionMessage, static_cast<WPARAM>(kind), static_cast<LPARAM>(algorithm));
     }
     // The entry keeps its operation until the message is posted, so that a Shutdown meanwhile finds
     // the operation and waits for this callback to return instead of returning before the post.

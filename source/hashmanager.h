@@ -27,9 +27,16 @@ enum class HashManagerState : INT32
 class HashManager
 {
 public:
-    // Posted when a computation completed (WPARAM 0) or failed (WPARAM 1); LPARAM is the
+    // Posted when a computation completed or failed; WPARAM is the CompletionKind, LPARAM the
     // Crypto::HashAlgorithm. Nothing is posted for a cancelled computation.
     static constexpr UINT CompletionMessage = WM_APP;
+
+    // How a computation ended, as CompletionMessage carries it in WPARAM.
+    enum class CompletionKind : UINT32
+    {
+        Completed = 0,
+        Failed = 1,
+    };
 
     HashManager();
     HashManager(const HashManager&) = delete;
@@ -78,6 +85,5 @@ private:
     HashManagerState m_state;
     Tarn::String m_filePath;
     HWND m_notificationWindow;
-    UINT m_notificationMessage;
     Tarn::Containers::Map<Crypto::HashAlgorithm, _HASH_DATA_ENTRY> m_entries;
 };

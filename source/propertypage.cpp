@@ -25,6 +25,9 @@ namespace
     };
     static_assert(sizeof(void*) != 8 || sizeof(PageDescriptor) == 104, "the 64-bit descriptor has 104 bytes");
 
+    // The page callback's answer to PSPCB_CREATE that lets the sheet create the page's window.
+    const UINT AllowPageCreation = 1;
+
     // The page frame's own words for a Tarn::Exception that reached one of its callbacks.
     void TraceUnhandledException(const Tarn::BoundarySite& site, const Tarn::Exception& exception) noexcept
     {
@@ -120,7 +123,7 @@ UINT CALLBACK PropertyPage::StaticCallbackProc(HWND, UINT message, LPPROPSHEETPA
                 return 0;
             case PSPCB_CREATE:
                 TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticCallbackProc", L"message == PSPCB_CREATE");
-                return 1;
+                return AllowPageCreation;
             case PSPCB_RELEASE:
                 TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticCallbackProc", L"message == PSPCB_RELEASE");
                 self->m_pageHandle = nullptr;
@@ -140,8 +143,8 @@ UINT CALLBACK PropertyPage::StaticCallbackProc(HWND, UINT message, LPPROPSHEETPA
 INT_PTR CALLBACK PropertyPage::StaticDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     const Tarn::BoundarySite site = TARN_BOUNDARY(L"PropertyPage::StaticDialogProc");
-    // What a failure answers: the result obtained so far, 0 if none.
-    INT_PTR result = 0;
+    // What a failure answers: the result obtained so far, NotProcessed if none.
+    INT_PTR result = NotProcessed;
     return Tarn::CatchAll<INT_PTR>(
         [&]() -> INT_PTR {
             Tarn::Window wrapper;
@@ -164,14 +167,15 @@ INT_PTR CALLBACK PropertyPage::StaticDialogProc(HWND window, UINT message, WPARA
                 TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticDialogProc",
                            L"Message 0x{0:X} to window 0x{1:X} was not dispatched to C++ object", message,
                            static_cast<const void*>(window));
-                return 0;
+                return NotProcessed;
             }
 
             result = Tarn::CatchAll(
-                site, INT_PTR{0}, [page, message, wParam, lParam] { return page->DialogProc(message, wParam, lParam); },
+                site, NotProcessed,
+                [page, message, wParam, lParam] { return page->DialogProc(message, wParam, lParam); },
                 [&site](const Tarn::Exception& exception) {
                     TraceUnhandledException(site, exception);
-                    return INT_PTR{0};
+                    return NotProcessed;
                 });
 
             // The window is going whatever the handler did: no later message may reach the object.
@@ -197,7 +201,7 @@ INT_PTR PropertyPage::DialogProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     bool handled = false;
     const INT_PTR result = OnMessage(message, wParam, lParam, handled);
-    return handled ? result : 0;
+    return handled ? result : NotProcessed;
 }
 
 INT_PTR PropertyPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled)
@@ -217,56 +221,56 @@ INT_PTR PropertyPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool
         return OnWmCommand(wParam, lParam);
     default:
         handled = false;
-        return 0;
+        return NotProcessed;
     }
 }
 
 INT_PTR PropertyPage::OnWmInitDialog()
 {
-    return 1;
+    return Processed;
 }
 
 INT_PTR PropertyPage::OnWmDestroy()
 {
-    return 0;
+    return NotProcessed;
 }
 
 INT_PTR PropertyPage::OnWmSize(UINT32, UINT16, UINT16)
 {
-    return 0;
+    return NotProcessed;
 }
 
 INT_PTR PropertyPage::OnWmNotify(const NMHDR* header)
 {
     if (header == nullptr || header->hwndFrom != ::GetParent(m_windowHandle))
     {
-        return 0;
+        return NotProcessed;
     }
     switch (header->code)
     {
     case PSN_SETACTIVE:
         OnPageActivate();
         SetMessageResult(0);
-        return 1;
+        return Processed;
     case PSN_KILLACTIVE:
         SetMessageResult(OnPageDeactivate() ? FALSE : TRUE);
-        return 1;
+        return Processed;
     case PSN_APPLY:
         OnPageApply();
-        if (reinterpret_cast<const PSHNOTIFY*>(header)->lParam == 1)
+        if (reinterpret_cast<const PSHNOTIFY*>(header)->lParam == TRUE)
         {
             OnPageClose();
         }
         SetMessageResult(PSNRET_NOERROR);
-        return 1;
+        return Processed;
     case PSN_HELP:
         OnPageHelp();
-        return 0;
+        return NotProcessed;
     case PSN_QUERYCANCEL:
         SetMessageResult(OnPageQueryCancel() ? FALSE : TRUE);
-        return 1;
+        return Processed;
     default:
-        return 0;
+        return NotProcessed;
     }
 }
 
@@ -274,7 +278,7 @@ INT_PTR PropertyPage::OnWmCommand(WPARAM wParam, LPARAM lParam)
 {
     if (lParam == 0)
     {
-        return 0;
+        return NotProcessed;
     }
     return OnControlCommand(reinterpret_cast<HWND>(lParam), LOWORD(wParam), HIWORD(wParam));
 }
@@ -307,7 +311,7 @@ void PropertyPage::OnPageHelp()
 
 INT_PTR PropertyPage::OnControlCommand(HWND, UINT16, UINT16)
 {
-    return 0;
+    return NotProcessed;
 }
 
 void PropertyPage::SetMessageResult(LONG_PTR result)

@@ -45,15 +45,21 @@ public:
     static INT_PTR CALLBACK StaticDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 protected:
+    // What the dialog procedure answers for a message. Processed: handled here (for WM_INITDIALOG the
+    // dialog manager then sets the initial focus; for a notification the answer is in the message
+    // result). NotProcessed: left to the dialog manager's default processing.
+    static constexpr INT_PTR Processed = TRUE;
+    static constexpr INT_PTR NotProcessed = FALSE;
+
     ~PropertyPage() override = default;
 
-    // Every message of the bound window: OnMessage's result when it handled the message, else 0
-    // (the dialog manager's default processing).
+    // Every message of the bound window: OnMessage's result when it handled the message, else
+    // NotProcessed.
     virtual INT_PTR DialogProc(UINT message, WPARAM wParam, LPARAM lParam);
     // Dispatches WM_INITDIALOG, WM_DESTROY, WM_SIZE, WM_NOTIFY and WM_COMMAND and sets handled for
     // them; leaves it false for every other message.
     virtual INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    // 1: the dialog manager sets the initial focus.
+    // Processed: the dialog manager sets the initial focus.
     virtual INT_PTR OnWmInitDialog();
     virtual INT_PTR OnWmDestroy();
     virtual INT_PTR OnWmSize(UINT32 sizeType, UINT16 width, UINT16 height);

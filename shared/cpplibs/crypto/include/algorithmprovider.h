@@ -15,8 +15,6 @@ namespace Crypto
         // Closes the provider; a failure is traced, never thrown.
         ~AlgorithmProvider() override;
 
-        void Close() override;
-
         // Opens the Microsoft Primitive Provider for a CNG algorithm identifier ("SHA256", ...) and
         // returns the raw handle, which the caller owns. SystemException when CNG refuses.
         static BCRYPT_ALG_HANDLE OpenAlgorithm(PCWSTR algorithmId);
@@ -24,5 +22,7 @@ namespace Crypto
     protected:
         // Takes ownership of an open provider handle.
         explicit AlgorithmProvider(BCRYPT_ALG_HANDLE handle) noexcept : CngObject(handle) {}
+
+        void ReleaseHandle(BCRYPT_HANDLE handle) override;
     };
 }

@@ -19,8 +19,6 @@ namespace Crypto
         // Destroys the hash object if still open; a failure is traced, never thrown.
         ~Hash() override;
 
-        void Close() override;
-
         HashAlgorithm GetAlgorithm() const noexcept { return m_algorithm; }
 
         // Appends size bytes to the message.
@@ -32,6 +30,9 @@ namespace Crypto
         // Finishes the digest into a new buffer of exactly the digest length. The caller owns the
         // buffer's one reference.
         Tarn::Buffer* GetHash();
+
+    protected:
+        void ReleaseHandle(BCRYPT_HANDLE handle) override;
 
     private:
         friend class HashAlgorithmProvider;

@@ -11,29 +11,13 @@ namespace Crypto
 {
     AlgorithmProvider::~AlgorithmProvider()
     {
-        if (m_handle != nullptr)
-        {
-            try
-            {
-                Close();
-            }
-            catch (const Tarn::Exception& exception)
-            {
-                TARN_TRACE_EXCEPTION(L"Crypto::AlgorithmProvider::~AlgorithmProvider", exception);
-            }
-            m_handle = nullptr;
-        }
+        CloseInDestructor(TraceSource, __LINE__, L"Crypto::AlgorithmProvider::~AlgorithmProvider");
     }
 
-    void AlgorithmProvider::Close()
+    void AlgorithmProvider::ReleaseHandle(BCRYPT_HANDLE handle)
     {
-        if (m_handle == nullptr)
-        {
-            return;
-        }
-        CRYPTO_CHECK_NTSTATUS(::BCryptCloseAlgorithmProvider(m_handle, 0), L"Crypto::AlgorithmProvider::Close",
+        CRYPTO_CHECK_NTSTATUS(::BCryptCloseAlgorithmProvider(handle, 0), L"Crypto::AlgorithmProvider::Close",
                               L"BCryptCloseAlgorithmProvider() failed, error code 0x{0:X8}");
-        m_handle = nullptr;
     }
 
     BCRYPT_ALG_HANDLE AlgorithmProvider::OpenAlgorithm(PCWSTR algorithmId)

@@ -12,29 +12,13 @@ namespace Crypto
 {
     Hash::~Hash()
     {
-        if (m_handle != nullptr)
-        {
-            try
-            {
-                Close();
-            }
-            catch (const Tarn::Exception& exception)
-            {
-                TARN_TRACE_EXCEPTION(L"Crypto::Hash::~Hash", exception);
-            }
-            m_handle = nullptr;
-        }
+        CloseInDestructor(TraceSource, __LINE__, L"Crypto::Hash::~Hash");
     }
 
-    void Hash::Close()
+    void Hash::ReleaseHandle(BCRYPT_HANDLE handle)
     {
-        if (m_handle == nullptr)
-        {
-            return;
-        }
-        CRYPTO_CHECK_NTSTATUS(::BCryptDestroyHash(m_handle), L"Crypto::Hash::Close",
+        CRYPTO_CHECK_NTSTATUS(::BCryptDestroyHash(handle), L"Crypto::Hash::Close",
                               L"BCryptDestroyHash() failed, error code 0x{0:X8}");
-        m_handle = nullptr;
     }
 
     void Hash::HashData(PUCHAR data, ULONG size)

@@ -32,6 +32,38 @@ namespace
     }
 }
 
+class CngObjectTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { Tarn::SetTraceLevel(Tarn::TraceLevel::Error); }
+
+    // An object whose handle cannot be released; the handle is never handed to CNG.
+    class UnreleasableObject : public Crypto::CngObject
+    {
+    public:
+        UnreleasableObject() : CngObject(reinterpret_cast<BCRYPT_HANDLE>(static_cast<UINT_PTR>(1))) {}
+        ~UnreleasableObject() override
+        {
+            CloseInDestructor(L"unreleasable", 7, L"UnreleasableObject::~UnreleasableObject");
+        }
+
+    protected:
+        void ReleaseHandle(BCRYPT_HANDLE) override { throw Tarn::SystemException(E_ACCESSDENIED); }
+    };
+};
+
+TEST_F(CngObjectTest, FailedCloseKeepsTheHandleAndTheDestructorTracesItUnderItsOwnName)
+{
+    TarnTest::DebugOutputListener listener;
+    {
+        UnreleasableObject object;
+        EXPECT_EQ(E_ACCESSDENIED, TarnTest::ThrownCode([&] { object.Close(); }));
+        EXPECT_TRUE(object.IsOpen());
+    }
+    EXPECT_EQ(1u, listener.GetLinesContaining(" ERROR unreleasable(7) UnreleasableObject::~UnreleasableObject(): "
+                                              "Exception caught. Error code: 0x80070005").size());
+}
+
 class HashTest : public ::testing::Test
 {
 protected:

@@ -107,6 +107,6 @@ namespace Tarn
     // The code a failed CNG call is thrown with: the NTSTATUS marked by bit 28.
     constexpr HRESULT HResultFromNtStatus(LONG status) noexcept
     {
-        return static_cast<HRESULT>(static_cast<ULONG>(status) | 0x10000000);
+        return static_cast<HRESULT>(static_cast<ULONG>(status) | FACILITY_NT_BIT);
     }
 }

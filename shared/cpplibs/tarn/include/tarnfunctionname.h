@@ -13,10 +13,14 @@ namespace Tarn
     String GetFunctionName(const char* compilerSignature) noexcept;
 }
 
+// The compiler's own spelling of the enclosing function, for GetFunctionName. It costs nothing to
+// pass along: a helper that traces on a caller's behalf turns it into a name only when it traces.
+#if defined(_MSC_VER)
+#define TARN_FUNCTION_SIGNATURE __FUNCTION__
+#else
+#define TARN_FUNCTION_SIGNATURE __PRETTY_FUNCTION__
+#endif
+
 // The enclosing function's name for TARN_TRACE and TARN_TRACE_EXCEPTION in templates, whose
 // literal names cannot say which instantiation they belong to. Valid until the end of the statement.
-#if defined(_MSC_VER)
-#define TARN_TEMPLATE_FUNCTION ::Tarn::GetFunctionName(__FUNCTION__).GetBuffer()
-#else
-#define TARN_TEMPLATE_FUNCTION ::Tarn::GetFunctionName(__PRETTY_FUNCTION__).GetBuffer()
-#endif
+#define TARN_TEMPLATE_FUNCTION ::Tarn::GetFunctionName(TARN_FUNCTION_SIGNATURE).GetBuffer()

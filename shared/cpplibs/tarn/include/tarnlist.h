@@ -36,8 +36,6 @@ namespace Tarn
                 }
             }
 
-            void SetAt(UINT32 index, const T& value) override { this->GetNodeAt(index)->Value = value; }
-
             // Returns the new element's index.
             UINT32 Add(const T& value) override
             {

@@ -61,7 +61,11 @@ namespace Tarn
 
     private:
         // The roots' handles are small negative integers; as integers they can be stored in a
-        // constant expression, as pointers they cannot.
+        // constant expression, as pointers they cannot. HKEY_CLASSES_ROOT is the first of them,
+        // HKEY_CURRENT_CONFIG the last.
+        static constexpr LONG FirstPredefinedRoot = static_cast<LONG>(0x80000000);
+        static constexpr LONG LastPredefinedRoot = static_cast<LONG>(0x80000005);
+
         constexpr RegistryKey(LONG predefinedRoot, PCWSTR name) noexcept
             : m_handle(static_cast<ULONG_PTR>(static_cast<LONG_PTR>(predefinedRoot))), m_path(name, true)
         {
@@ -69,8 +73,8 @@ namespace Tarn
 
         static constexpr bool IsPredefinedHandle(ULONG_PTR handle) noexcept
         {
-            return handle >= static_cast<ULONG_PTR>(static_cast<LONG_PTR>(static_cast<LONG>(0x80000000))) &&
-                   handle <= static_cast<ULONG_PTR>(static_cast<LONG_PTR>(static_cast<LONG>(0x80000005)));
+            return handle >= static_cast<ULONG_PTR>(static_cast<LONG_PTR>(FirstPredefinedRoot)) &&
+                   handle <= static_cast<ULONG_PTR>(static_cast<LONG_PTR>(LastPredefinedRoot));
         }
 
         // False when the key is missing and may be; a child that was just listed may not.

@@ -2,12 +2,11 @@
 
 #include <windows.h>
 
-#include "tarncontainerenumerator.h"
 #include "tarnenumerablecontainer.h"
 #include "tarnexception.h"
-#include "tarnilist.h"
-#include "tarnsimplenode.h"
 #include "tarnfunctionname.h"
+#include "tarnlinkedlistcore.h"
+#include "tarnsimplenode.h"
 #include "tarntrace.h"
 
 namespace Tarn
@@ -16,54 +15,31 @@ namespace Tarn
     {
         // The singly linked list of element copies: cheaper nodes, forward enumeration only.
         template <typename T>
-        class SimpleList : public IList<T>, public IEnumerableContainer<T>
+        class SimpleList : public LinkedListCore<T, SimpleNode<T>>
         {
         public:
             static constexpr const wchar_t TraceSource[] = L"tarnsimplelist";
 
-            SimpleList() noexcept : m_count(0), m_head(nullptr), m_tail(nullptr) {}
+            SimpleList() noexcept = default;
             SimpleList(const SimpleList&) = delete;
             SimpleList& operator=(const SimpleList&) = delete;
 
-            ~SimpleList() override
-            {
-                // Clear stops at a node whose element destructor throws, after unlinking it; go on
-                // with the rest so that no node is lost.
-                while (m_count != 0)
-                {
-                    try
-                    {
-                        Clear();
-                    }
-                    catch (const Exception& exception)
-                    {
-                        TARN_TRACE_EXCEPTION(TARN_TEMPLATE_FUNCTION, exception);
-                    }
-                }
-            }
-
-            UINT32 GetCount() const override { return m_count; }
-
-            Enumerator<T> GetEnumerator() override { return ContainerEnumerator<T>::Enumerate(*this); }
-
-            // The last index is reached at once; any other by walking from the head.
-            const T& GetAt(UINT32 index) const override { return GetNodeAt(index)->Value; }
-            T& GetAt(UINT32 index) override { return GetNodeAt(index)->Value; }
-            void SetAt(UINT32 index, const T& value) override { GetNodeAt(index)->Value = value; }
+            // Frees every node, also past element destructors that throw (each is traced).
+            ~SimpleList() override { this->ClearInDestructor(TraceSource, __LINE__, TARN_FUNCTION_SIGNATURE); }
 
             // Each node is unlinked before it is deleted, so a throwing element destructor leaves
             // the rest linked and counted.
             void Clear() override
             {
-                while (m_head != nullptr)
+                while (this->m_head != nullptr)
                 {
-                    SimpleNode<T>* node = m_head;
-                    m_head = node->Next;
-                    if (m_head == nullptr)
+                    SimpleNode<T>* node = this->m_head;
+                    this->m_head = node->Next;
+                    if (this->m_head == nullptr)
                     {
-                        m_tail = nullptr;
+                        this->m_tail = nullptr;
                     }
-                    --m_count;
+                    --this->m_count;
                     delete node;
                 }
             }
@@ -72,16 +48,16 @@ namespace Tarn
             UINT32 Add(const T& value) override
             {
                 SimpleNode<T>* node = new SimpleNode<T>(value);
-                if (m_tail != nullptr)
+                if (this->m_tail != nullptr)
                 {
-                    m_tail->Next = node;
+                    this->m_tail->Next = node;
                 }
                 else
                 {
-                    m_head = node;
+                    this->m_head = node;
                 }
-                m_tail = node;
-                return m_count++;
+                this->m_tail = node;
+                return this->m_count++;
             }
 
             // Not provided by this list: NotImplementedException.
@@ -93,38 +69,38 @@ namespace Tarn
 
             void RemoveAt(UINT32 index) override
             {
-                if (index >= m_count)
+                if (index >= this->m_count)
                 {
                     throw ArgumentException();
                 }
-                SimpleNode<T>* previous = index != 0 ? GetNodeAt(index - 1) : nullptr;
-                SimpleNode<T>* node = previous != nullptr ? previous->Next : m_head;
+                SimpleNode<T>* previous = index != 0 ? this->GetNodeAt(index - 1) : nullptr;
+                SimpleNode<T>* node = previous != nullptr ? previous->Next : this->m_head;
                 if (previous != nullptr)
                 {
                     previous->Next = node->Next;
                 }
                 else
                 {
-                    m_head = node->Next;
+                    this->m_head = node->Next;
                 }
-                if (node == m_tail)
+                if (node == this->m_tail)
                 {
-                    m_tail = previous;
+                    this->m_tail = previous;
                 }
-                --m_count;
+                --this->m_count;
                 delete node;
             }
 
             void AddFirst(const T& value)
             {
                 SimpleNode<T>* node = new SimpleNode<T>(value);
-                node->Next = m_head;
-                m_head = node;
-                if (m_tail == nullptr)
+                node->Next = this->m_head;
+                this->m_head = node;
+                if (this->m_tail == nullptr)
                 {
-                    m_tail = node;
+                    this->m_tail = node;
                 }
-                ++m_count;
+                ++this->m_count;
             }
 
             // Replaces the content by copies of the other list's elements, in order. Copying a
@@ -142,64 +118,13 @@ namespace Tarn
                 }
             }
 
-            EnumeratorState CreateEnumeratorState() override { return BeforeFirst; }
-            void DestroyEnumeratorState(EnumeratorState) override {}
-            EnumeratorState CloneEnumeratorState(EnumeratorState state) override { return state; }
-            void ResetEnumeratorState(EnumeratorState& state) override { state = BeforeFirst; }
-
-            bool MoveNext(EnumeratorState& state) override
-            {
-                if (state == AfterLast)
-                {
-                    return false;
-                }
-                SimpleNode<T>* next = state == BeforeFirst ? m_head : ToNode(state)->Next;
-                state = next != nullptr ? FromNode(next) : AfterLast;
-                return next != nullptr;
-            }
-
             // The list has no backward links: InvalidOperationException.
             bool MovePrevious(EnumeratorState&) override { throw InvalidOperationException(); }
 
             T* GetCurrentEnumeratorItem(EnumeratorState state) override
             {
-                if (state == BeforeFirst || state == AfterLast)
-                {
-                    TARN_TRACE(TraceLevel::Error, TARN_TEMPLATE_FUNCTION,
-                               L"Invalid enumerator state");
-                    throw InvalidOperationException();
-                }
-                return &ToNode(state)->Value;
+                return &this->GetNodeAtPosition(state, TraceSource, __LINE__, TARN_FUNCTION_SIGNATURE)->Value;
             }
-
-        private:
-            static constexpr EnumeratorState BeforeFirst = 0;
-            static constexpr EnumeratorState AfterLast = ~static_cast<EnumeratorState>(0);
-
-            static SimpleNode<T>* ToNode(EnumeratorState state) { return reinterpret_cast<SimpleNode<T>*>(state); }
-            static EnumeratorState FromNode(SimpleNode<T>* node) { return reinterpret_cast<EnumeratorState>(node); }
-
-            SimpleNode<T>* GetNodeAt(UINT32 index) const
-            {
-                if (index >= m_count)
-                {
-                    throw ArgumentException();
-                }
-                if (index == m_count - 1)
-                {
-                    return m_tail;
-                }
-                SimpleNode<T>* node = m_head;
-                for (UINT32 step = 0; step < index; ++step)
-                {
-                    node = node->Next;
-                }
-                return node;
-            }
-
-            UINT32 m_count;
-            SimpleNode<T>* m_head;
-            SimpleNode<T>* m_tail;
         };
     }
 }

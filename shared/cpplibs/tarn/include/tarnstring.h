@@ -41,6 +41,8 @@ namespace Tarn
         static const String Empty;
         // Returned by IndexOf when nothing is found.
         static constexpr UINT32 NotFound = 0xFFFFFFFF;
+        // The longest text a string takes, in code units (GetStringLength refuses longer ones).
+        static constexpr UINT32 MaximumLength = 0x7FFFFFFF;
 
         // The null string.
         constexpr String() noexcept : m_mode(StorageMode::Buffer), m_buffer(nullptr), m_literal(nullptr) {}
@@ -90,7 +92,7 @@ namespace Tarn
         void Append(const String& text);
         // Appends at most maximumCount units of the text; a null text throws ArgumentException. The text
         // may lie in this string's own buffer (a string appended to itself).
-        void Append(PCWSTR text, UINT32 maximumCount = 0x7FFFFFFF);
+        void Append(PCWSTR text, UINT32 maximumCount = MaximumLength);
         void Append(WCHAR character);
         void Append(WCHAR character, UINT32 count);
         String& operator+=(const String& text);
@@ -99,8 +101,15 @@ namespace Tarn
         // A copy with a buffer of its own.
         String Clone() const;
 
-        // -1, 0 or 1; mode 0 is case-sensitive, mode 1 ignores case (user default locale).
-        int Compare(const String& other, int mode) const;
+        // How Compare treats letter case; the values are those the mode has always been given as.
+        enum class CompareMode : INT32
+        {
+            CaseSensitive = 0,
+            IgnoreCase = 1,
+        };
+
+        // -1, 0 or 1, in the user default locale.
+        int Compare(const String& other, CompareMode mode) const;
         bool operator==(const String& other) const;
         bool operator!=(PCWSTR other) const;
         // -1, 0 or 1 by CompareStringW; null sorts before everything, two nulls are equal.

@@ -13,8 +13,7 @@ namespace Tarn
     // or destroying it neither stops nor waits for the thread, which then runs on detached. The work
     // is one of three forms: a runnable, a plain thread function, or a delegate.
     //
-    // COM mode: 0 leaves COM alone, 1 initialises the thread as a single-threaded apartment, any other
-    // value as the multithreaded apartment; the thread uninitialises what it initialised.
+    // The thread initialises COM as its COM mode says and uninitialises what it initialised.
     //
     // A Tarn::Exception or any other exception escaping the work is traced at ERROR and ends the
     // thread with exit code E_UNEXPECTED; it never leaves the thread.
@@ -27,11 +26,23 @@ namespace Tarn
     public:
         typedef UINT32 (*ThreadFunction)(void* argument);
 
+        // The apartment the new thread initialises COM as, its COM mode. A value outside the
+        // enumeration counts as Multithreaded.
+        enum class ComApartment : INT32
+        {
+            None = 0,
+            SingleThreaded = 1,
+            Multithreaded = 2,
+        };
+
+        // The stack size that takes the executable's default.
+        static constexpr UINT32 DefaultStackSize = 0;
+
         // What the new thread runs. Created zero-filled by the starter; from a successful start on it
         // belongs to the new thread, which frees it when the work is done. The first form set wins.
         struct _THREAD_START_PARAMS
         {
-            INT32 ComMode = 0;
+            ComApartment ComMode = ComApartment::None;
             ThreadFunction Function = nullptr;
             IRunnable* Runnable = nullptr;  // not owned
             Delegate<> Callback;
@@ -41,12 +52,11 @@ namespace Tarn
 
         // Each constructor starts the thread at once: it is running when the constructor returns.
         // The work itself must stay valid until the thread is done with it. ArgumentException for
-        // missing work; SystemException when the thread cannot be created. A stack size of 0 takes the
-        // default.
-        Thread(IRunnable* runnable, INT32 comMode, UINT32 stackSize);
+        // missing work; SystemException when the thread cannot be created.
+        Thread(IRunnable* runnable, ComApartment comMode, UINT32 stackSize);
         // The function's result becomes the thread's exit code.
-        Thread(ThreadFunction function, void* argument, INT32 comMode, UINT32 stackSize);
-        Thread(const Delegate<>& callback, INT32 comMode, UINT32 stackSize);
+        Thread(ThreadFunction function, void* argument, ComApartment comMode, UINT32 stackSize);
+        Thread(const Delegate<>& callback, ComApartment comMode, UINT32 stackSize);
         // Closes the handle; a failure is traced, not thrown.
         ~Thread() override;
 

@@ -105,16 +105,17 @@ namespace Tarn
         virtual void SetFont(HFONT font, bool redraw);
         virtual void SetFont(const GdiFont& font, bool redraw);
 
-        virtual RECT ScreenToClient(const RECT& rectangle) const;
-        virtual RECT ScreenToClient(const RECT* rectangle) const;
-        virtual POINT ScreenToClient(const POINT& point) const;
-        virtual POINT ScreenToClient(const POINT* point) const;
-        virtual POINT ScreenToClient(LONG x, LONG y) const;
-        virtual RECT ClientToScreen(const RECT& rectangle) const;
-        virtual RECT ClientToScreen(const RECT* rectangle) const;
-        virtual POINT ClientToScreen(const POINT& point) const;
-        virtual POINT ClientToScreen(const POINT* point) const;
-        virtual POINT ClientToScreen(LONG x, LONG y) const;
+        // Between the screen and this window's client coordinates; ArgumentException for a null pointer.
+        virtual RECT ScreenToClient(const RECT& rectangle) const { return ScreenToClient(&rectangle); }
+        virtual RECT ScreenToClient(const RECT* rectangle) const { return MapWindowRectangle(nullptr, m_handle, rectangle); }
+        virtual POINT ScreenToClient(const POINT& point) const { return ScreenToClient(&point); }
+        virtual POINT ScreenToClient(const POINT* point) const { return MapWindowPoint(nullptr, m_handle, point); }
+        virtual POINT ScreenToClient(LONG x, LONG y) const { return ScreenToClient(POINT{x, y}); }
+        virtual RECT ClientToScreen(const RECT& rectangle) const { return ClientToScreen(&rectangle); }
+        virtual RECT ClientToScreen(const RECT* rectangle) const { return MapWindowRectangle(m_handle, nullptr, rectangle); }
+        virtual POINT ClientToScreen(const POINT& point) const { return ClientToScreen(&point); }
+        virtual POINT ClientToScreen(const POINT* point) const { return MapWindowPoint(m_handle, nullptr, point); }
+        virtual POINT ClientToScreen(LONG x, LONG y) const { return ClientToScreen(POINT{x, y}); }
 
         // Invalidates the whole client area.
         virtual void Invalidate(bool erase);

@@ -17,9 +17,19 @@ namespace
     // The lookups pass no arguments, so inserts ("%1") must be left as text: expanding them would
     // read arguments that were never supplied.
     const DWORD SystemMessageFlags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
-        | FORMAT_MESSAGE_IGNORE_INSERTS | 0xFF;
+        | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK;
     const DWORD NtStatusMessageFlags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
         | FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS;
+
+    // The bits of an HRESULT that choose where its text comes from.
+    const UINT32 FailureBit = 0x80000000;
+    const UINT32 CustomerBit = 0x20000000;
+    // The facility with the two bits above it (NT status, reserved); the library's codes have
+    // facility 1 and neither bit.
+    const UINT32 FacilityAndMarks = 0x1FFF0000;
+    const UINT32 LibraryFacility = 0x00010000;
+    // The library's texts are string resources from this identifier on, one per code.
+    const UINT LibraryMessageBase = 0xFF00;
 
     // Owns the text FormatMessageW allocates; frees it with LocalFree.
     class FormattedMessage
@@ -83,17 +93,17 @@ namespace Tarn
     String GetErrorMessage(HRESULT errorCode)
     {
         const UINT32 code = static_cast<UINT32>(errorCode);
-        const bool isFailure = (code & 0x80000000) != 0;
-        const bool isCustomer = (code & 0x20000000) != 0;
+        const bool isFailure = (code & FailureBit) != 0;
+        const bool isCustomer = (code & CustomerBit) != 0;
         if (isFailure && isCustomer)
         {
-            if ((code & 0x1FFF0000) == 0x00010000)
+            if ((code & FacilityAndMarks) == LibraryFacility)
             {
                 return GetLibraryErrorMessage(errorCode);
             }
             return Formatter::Format(String(L"Customer error 0x{0:X}", true), code, Locale::Invariant);
         }
-        if ((code & 0x10000000) != 0)
+        if ((code & FACILITY_NT_BIT) != 0)
         {
             return GetNtStatusErrorMessage(errorCode);
         }
@@ -110,7 +120,7 @@ namespace Tarn
             // A missing or unloadable resource is not an error: the generic text below stands in.
             try
             {
-                text = module->LoadResourceString((code & 0xFFFF) + 0xFF00);
+                text = module->LoadResourceString(LibraryMessageBase + HRESULT_CODE(code));
             }
             catch (const Exception&)
             {
@@ -149,7 +159,8 @@ namespace Tarn
 
         String text;
         FormattedMessage message;
-        if (message.Format(NtStatusMessageFlags, ntdll.Get(), static_cast<DWORD>(errorCode) & 0xEFFFFFFF))
+        const DWORD status = static_cast<DWORD>(errorCode) & ~static_cast<DWORD>(FACILITY_NT_BIT);
+        if (message.Format(NtStatusMessageFlags, ntdll.Get(), status))
         {
             text = String(message.GetText(), false);
         }

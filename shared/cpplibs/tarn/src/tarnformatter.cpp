@@ -1,5 +1,7 @@
 #include "tarnformatter.h"
 
+#include <limits>
+
 #include "tarnexception.h"
 #include "tarnfailure.h"
 #include "tarnparser.h"
@@ -156,7 +158,7 @@ namespace
         const bool negative = text.StartsWith(L'-');
         const UINT32 magnitude = Tarn::Parser::ParseUInt32(negative ? text.Substring(1, text.GetLength() - 1) : text);
         // Beyond the signed 32-bit range the sign would be lost in the conversion.
-        if (magnitude > 0x7FFFFFFF)
+        if (magnitude > static_cast<UINT32>(std::numeric_limits<INT32>::max()))
         {
             throw Tarn::ParseException();
         }
@@ -556,7 +558,8 @@ namespace Tarn
 
     String Formatter::FormatHexBytes(const BYTE* bytes, UINT32 byteCount, bool upperCase)
     {
-        if (bytes == nullptr || byteCount == 0 || byteCount > (0xFFFFFFFF - 1) / 2)
+        // Two digits per byte and the terminator must stay countable.
+        if (bytes == nullptr || byteCount == 0 || byteCount > (std::numeric_limits<UINT32>::max() - 1) / 2)
         {
             throw ArgumentException();
         }

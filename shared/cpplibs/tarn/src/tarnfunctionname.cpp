@@ -15,6 +15,10 @@ namespace
 
     const size_t MaximumSubstitutions = 16;
 
+    // How GCC opens the clause of template arguments, and how it binds each argument.
+    const char WithClause[] = "with ";
+    const char Binding[] = " = ";
+
     bool IsIdentifierCharacter(char character)
     {
         return (character >= 'a' && character <= 'z') || (character >= 'A' && character <= 'Z') ||
@@ -77,14 +81,14 @@ namespace
     size_t ReadSubstitutions(const char* clause, Substitution* substitutions)
     {
         const char* position = clause;
-        if (std::strncmp(position, "with ", 5) == 0)
+        if (std::strncmp(position, WithClause, sizeof(WithClause) - 1) == 0)
         {
-            position += 5;
+            position += sizeof(WithClause) - 1;
         }
         size_t count = 0;
         while (*position != '\0' && *position != ']' && count < MaximumSubstitutions)
         {
-            const char* separator = std::strstr(position, " = ");
+            const char* separator = std::strstr(position, Binding);
             if (separator == nullptr)
             {
                 break;
@@ -92,7 +96,7 @@ namespace
             Substitution& substitution = substitutions[count++];
             substitution.Name = position;
             substitution.NameLength = static_cast<size_t>(separator - position);
-            substitution.Argument = separator + 3;
+            substitution.Argument = separator + sizeof(Binding) - 1;
             int depth = 0;
             const char* end = substitution.Argument;
             for (; *end != '\0'; ++end)

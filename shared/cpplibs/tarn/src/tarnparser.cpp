@@ -1,6 +1,7 @@
 #include "tarnparser.h"
 
 #include <cmath>
+#include <limits>
 
 #include "tarnexception.h"
 #include "tarnfailure.h"
@@ -224,7 +225,7 @@ namespace Tarn
             }
             value = value * 10 + digit;
         }
-        if (value > 0xFFFFFFFF)
+        if (value > std::numeric_limits<UINT32>::max())
         {
             return false;
         }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <limits>
 #include <utility>
 
 #include "tarnautoptr.h"
@@ -18,6 +19,9 @@ namespace
 
     // Resource strings are at most 65535 units long, so the doubling stays far from overflow.
     const UINT32 InitialLoadCapacity = 64;
+
+    // The UTF-8 conversions count in int.
+    const UINT32 MaximumConversionCount = static_cast<UINT32>(std::numeric_limits<int>::max());
 }
 
 namespace Tarn
@@ -340,9 +344,10 @@ namespace Tarn
         return clone;
     }
 
-    int String::Compare(const String& other, int mode) const
+    int String::Compare(const String& other, CompareMode mode) const
     {
-        return InternalCompare(other.GetBuffer(), LOCALE_USER_DEFAULT, mode == 1 ? NORM_IGNORECASE : 0);
+        const DWORD flags = mode == CompareMode::IgnoreCase ? NORM_IGNORECASE : 0;
+        return InternalCompare(other.GetBuffer(), LOCALE_USER_DEFAULT, flags);
     }
 
     bool String::operator==(const String& other) const
@@ -584,7 +589,7 @@ namespace Tarn
             return 1;
         }
         // The terminator is converted too, so the count includes it.
-        const int size = bufferSize > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(bufferSize);
+        const int size = static_cast<int>(bufferSize > MaximumConversionCount ? MaximumConversionCount : bufferSize);
         const int written =
             ::WideCharToMultiByte(CP_UTF8, 0, GetBuffer(), -1, reinterpret_cast<LPSTR>(buffer), size, nullptr, nullptr);
         if (written == 0)
@@ -596,8 +601,8 @@ namespace Tarn
 
     UINT32 String::Deserialize(const BYTE* bytes, UINT32 byteCount)
     {
-        // A count above INT_MAX would reach MultiByteToWideChar as a negative length.
-        if (bytes == nullptr || byteCount == 0 || byteCount > 0x7FFFFFFF)
+        // A larger count would reach MultiByteToWideChar as a negative length.
+        if (bytes == nullptr || byteCount == 0 || byteCount > MaximumConversionCount)
         {
             throw ArgumentException();
         }

@@ -14,7 +14,7 @@ namespace
 
 namespace Tarn
 {
-    Thread::Thread(IRunnable* runnable, INT32 comMode, UINT32 stackSize) : m_handle(nullptr), m_threadId(0)
+    Thread::Thread(IRunnable* runnable, ComApartment comMode, UINT32 stackSize) : m_handle(nullptr), m_threadId(0)
     {
         if (runnable == nullptr)
         {
@@ -26,7 +26,7 @@ namespace Tarn
         StartThread(parameters, stackSize);
     }
 
-    Thread::Thread(ThreadFunction function, void* argument, INT32 comMode, UINT32 stackSize)
+    Thread::Thread(ThreadFunction function, void* argument, ComApartment comMode, UINT32 stackSize)
         : m_handle(nullptr), m_threadId(0)
     {
         if (function == nullptr)
@@ -40,7 +40,8 @@ namespace Tarn
         StartThread(parameters, stackSize);
     }
 
-    Thread::Thread(const Delegate<>& callback, INT32 comMode, UINT32 stackSize) : m_handle(nullptr), m_threadId(0)
+    Thread::Thread(const Delegate<>& callback, ComApartment comMode, UINT32 stackSize)
+        : m_handle(nullptr), m_threadId(0)
     {
         if (!callback.HasInvoker())
         {
@@ -132,10 +133,11 @@ namespace Tarn
 
         bool comInitialized = false;
         HRESULT comResult = S_OK;
-        if (parameters->ComMode != 0)
+        if (parameters->ComMode != ComApartment::None)
         {
-            comResult = ::CoInitializeEx(nullptr, parameters->ComMode == 1 ? COINIT_APARTMENTTHREADED
-                                                                             : COINIT_MULTITHREADED);
+            comResult = ::CoInitializeEx(nullptr, parameters->ComMode == ComApartment::SingleThreaded
+                                                      ? COINIT_APARTMENTTHREADED
+                                                      : COINIT_MULTITHREADED);
             comInitialized = comResult == S_OK;
         }
 

@@ -429,58 +429,6 @@ namespace Tarn
         SetFont(font.GetHandle(), redraw);
     }
 
-    RECT Window::ScreenToClient(const RECT& rectangle) const
-    {
-        return ScreenToClient(&rectangle);
-    }
-
-    RECT Window::ScreenToClient(const RECT* rectangle) const
-    {
-        return MapWindowRectangle(nullptr, m_handle, rectangle);
-    }
-
-    POINT Window::ScreenToClient(const POINT& point) const
-    {
-        return ScreenToClient(&point);
-    }
-
-    POINT Window::ScreenToClient(const POINT* point) const
-    {
-        return MapWindowPoint(nullptr, m_handle, point);
-    }
-
-    POINT Window::ScreenToClient(LONG x, LONG y) const
-    {
-        const POINT point = {x, y};
-        return ScreenToClient(&point);
-    }
-
-    RECT Window::ClientToScreen(const RECT& rectangle) const
-    {
-        return ClientToScreen(&rectangle);
-    }
-
-    RECT Window::ClientToScreen(const RECT* rectangle) const
-    {
-        return MapWindowRectangle(m_handle, nullptr, rectangle);
-    }
-
-    POINT Window::ClientToScreen(const POINT& point) const
-    {
-        return ClientToScreen(&point);
-    }
-
-    POINT Window::ClientToScreen(const POINT* point) const
-    {
-        return MapWindowPoint(m_handle, nullptr, point);
-    }
-
-    POINT Window::ClientToScreen(LONG x, LONG y) const
-    {
-        const POINT point = {x, y};
-        return ClientToScreen(&point);
-    }
-
     void Window::Invalidate(bool erase)
     {
         if (!::InvalidateRect(m_handle, nullptr, erase ? TRUE : FALSE))

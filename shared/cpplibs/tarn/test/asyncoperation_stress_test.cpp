@@ -228,13 +228,14 @@ namespace
                 operation->AddRef();
                 operation->AddRef();
             }
+            const Tarn::Thread::ComApartment noCom = Tarn::Thread::ComApartment::None;
             std::vector<std::unique_ptr<Tarn::Thread>> threads;
-            threads.emplace_back(new Tarn::Thread(Tarn::Delegate<>(this, &Round::Control), 0, 0));
-            threads.emplace_back(new Tarn::Thread(Tarn::Delegate<>(this, &Round::Await), 0, 0));
+            threads.emplace_back(new Tarn::Thread(Tarn::Delegate<>(this, &Round::Control), noCom, 0));
+            threads.emplace_back(new Tarn::Thread(Tarn::Delegate<>(this, &Round::Await), noCom, 0));
             for (size_t index = 0; index < Size; ++index)
             {
                 m_operations[index]->AddRef();
-                threads.emplace_back(new Tarn::Thread(m_operations[index], 0, 0));
+                threads.emplace_back(new Tarn::Thread(m_operations[index], noCom, 0));
                 if (m_releasedEarly[index])
                 {
                     m_operations[index]->Release();

@@ -1,7 +1,8 @@
 #pragma once
 
-// Helpers for the container tests: reading a container's elements through its enumerator, and a
-// scripted container that counts its enumeration states and can fail on demand.
+// Helpers for the container tests: reading a container's elements through its enumerator, a
+// scripted container that counts its enumeration states and can fail on demand, and an element
+// whose destructor throws.
 
 #include <windows.h>
 
@@ -137,4 +138,46 @@ namespace TarnTest
         std::atomic<int> m_statesCreated{0};
         std::atomic<int> m_statesDestroyed{0};
     };
+
+    // An element whose destructor throws once armed.
+    class Grenade
+    {
+    public:
+        explicit Grenade(int* destructions) : Armed(false), m_destructions(destructions) {}
+        Grenade(const Grenade&) = default;
+        Grenade& operator=(const Grenade&) = default;
+        ~Grenade() noexcept(false)
+        {
+            ++*m_destructions;
+            if (Armed)
+            {
+                throw Tarn::SystemException(E_UNEXPECTED);
+            }
+        }
+
+        bool Armed;
+
+    private:
+        int* m_destructions;
+    };
+
+    // Destroys a list of three elements whose destructors all throw; returns how many of them ran.
+    template <typename TList>
+    int DestroyListOfArmedGrenades()
+    {
+        int destructions = 0;
+        {
+            TList list;
+            for (int index = 0; index < 3; ++index)
+            {
+                list.Add(Grenade(&destructions));
+            }
+            destructions = 0;
+            for (UINT32 index = 0; index < 3; ++index)
+            {
+                list.GetAt(index).Armed = true;
+            }
+        }
+        return destructions;
+    }
 }

@@ -13,6 +13,7 @@ using Tarn::Containers::List;
 using Tarn::Containers::Node;
 using TarnTest::Enumerate;
 using TarnTest::EnumerateBackwards;
+using TarnTest::Grenade;
 
 namespace
 {
@@ -46,28 +47,6 @@ namespace
         int m_id;
         std::size_t m_copySize;
         char* m_bytes;
-    };
-
-    // An element whose destructor throws once armed.
-    class Grenade
-    {
-    public:
-        explicit Grenade(int* destructions) : Armed(false), m_destructions(destructions) {}
-        Grenade(const Grenade&) = default;
-        Grenade& operator=(const Grenade&) = default;
-        ~Grenade() noexcept(false)
-        {
-            ++*m_destructions;
-            if (Armed)
-            {
-                throw Tarn::SystemException(E_UNEXPECTED);
-            }
-        }
-
-        bool Armed;
-
-    private:
-        int* m_destructions;
     };
 
     // Records the values of the nodes it is told about, in order.
@@ -287,21 +266,8 @@ TEST_F(ListTest, InsertAtWhoseAllocationFailsLeavesTheListAsItWas)
 
 TEST_F(ListTest, DestructionFreesEveryNodeEvenWhenElementDestructorsThrow)
 {
-    int destructions = 0;
     TarnTest::DebugOutputListener listener;
-    {
-        List<Grenade> list;
-        for (int index = 0; index < 3; ++index)
-        {
-            list.Add(Grenade(&destructions));
-        }
-        destructions = 0;
-        for (UINT32 index = 0; index < 3; ++index)
-        {
-            list.GetAt(index).Armed = true;
-        }
-    }
-    EXPECT_EQ(destructions, 3);
+    EXPECT_EQ(3, TarnTest::DestroyListOfArmedGrenades<List<Grenade>>());
     const auto lines = listener.GetLinesContaining("Exception caught. Error code: 0x8000FFFF");
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_NE(lines[0].find(" ERROR tarnlist("), std::string::npos) << lines[0];

@@ -112,3 +112,13 @@ TEST_F(SimpleListTest, CopyFromReplacesTheContentInOrderAndCopyingItselfKeepsIt)
     m_list.Add(3);
     EXPECT_EQ(Enumerate(m_list), (std::vector<int>{1, 2, 3}));
 }
+
+TEST_F(SimpleListTest, DestructionFreesEveryNodeEvenWhenElementDestructorsThrow)
+{
+    TarnTest::DebugOutputListener listener;
+    EXPECT_EQ(3, TarnTest::DestroyListOfArmedGrenades<SimpleList<TarnTest::Grenade>>());
+    const auto lines = listener.GetLinesContaining("Exception caught. Error code: 0x8000FFFF");
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_NE(lines[2].find(" ERROR tarnsimplelist("), std::string::npos) << lines[2];
+    EXPECT_NE(lines[2].find("::Grenade>::~SimpleList(): "), std::string::npos) << lines[2];
+}

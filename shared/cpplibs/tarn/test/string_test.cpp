@@ -336,12 +336,12 @@ TEST_F(StringTest, GetAtReturnsTheUnitAndRejectsPositionsBeyondTheText)
     EXPECT_THROW(Tarn::String().GetAt(0), Tarn::ArgumentException);
 }
 
-TEST_F(StringTest, CompareIgnoresCaseOnlyInModeOne)
+TEST_F(StringTest, CompareIgnoresCaseOnlyWhenAsked)
 {
     const Tarn::String upper(L"ABCDEF", true);
     const Tarn::String lower(L"abcdef", true);
-    EXPECT_EQ(0, upper.Compare(lower, 1));
-    EXPECT_NE(0, upper.Compare(lower, 0));
+    EXPECT_EQ(0, upper.Compare(lower, Tarn::String::CompareMode::IgnoreCase));
+    EXPECT_NE(0, upper.Compare(lower, Tarn::String::CompareMode::CaseSensitive));
     EXPECT_FALSE(upper == lower);
     EXPECT_TRUE(upper != L"abcdef");
     EXPECT_TRUE(upper == Owned(L"ABCDEF"));
@@ -352,9 +352,9 @@ TEST_F(StringTest, CompareOrdersTexts)
 {
     const Tarn::String abc(L"abc", true);
     const Tarn::String abd(L"abd", true);
-    EXPECT_EQ(-1, abc.Compare(abd, 0));
-    EXPECT_EQ(1, abd.Compare(abc, 0));
-    EXPECT_EQ(-1, Tarn::String::Empty.Compare(abc, 0));
+    EXPECT_EQ(-1, abc.Compare(abd, Tarn::String::CompareMode::CaseSensitive));
+    EXPECT_EQ(1, abd.Compare(abc, Tarn::String::CompareMode::CaseSensitive));
+    EXPECT_EQ(-1, Tarn::String::Empty.Compare(abc, Tarn::String::CompareMode::CaseSensitive));
 }
 
 TEST_F(StringTest, NullSortsBeforeEverythingAndEqualsNull)
@@ -684,7 +684,7 @@ TEST_F(StringTest, StringWorkloadDoesNotGrowTheHeap)
         const UINT32 size = trimmed.Serialize(bytes, sizeof(bytes));
         Tarn::String restored;
         restored.Deserialize(bytes, size);
-        restored.Compare(piece, 1);
+        restored.Compare(piece, Tarn::String::CompareMode::IgnoreCase);
         ThrownCode([&] { restored.Substring(0, 0); });
         ThrownCode([&] { restored.Assign("ab", 12345, 2); });
         ThrownCode([&] { restored.Load(40000, TarnTest::GetTestInstance()); });

@@ -15,6 +15,8 @@
 
 namespace
 {
+    const Tarn::Thread::ComApartment NoCom = Tarn::Thread::ComApartment::None;
+
     // Runs a callable as the thread's runnable.
     template <typename Work>
     class Runnable : public Tarn::IRunnable
@@ -72,7 +74,7 @@ TEST_F(ThreadTest, RunnableRunsOnItsOwnThreadAndEndsWithExitCodeZero)
 {
     std::atomic<DWORD> workerId{0};
     auto runnable = MakeRunnable([&workerId] { workerId = ::GetCurrentThreadId(); });
-    Tarn::Thread thread(&runnable, 0, 0);
+    Tarn::Thread thread(&runnable, NoCom, 0);
     EXPECT_NE(nullptr, thread.GetHandle());
     EXPECT_EQ(0u, FinishedExitCode(thread));
     EXPECT_EQ(thread.GetThreadId(), workerId);
@@ -82,31 +84,31 @@ TEST_F(ThreadTest, RunnableRunsOnItsOwnThreadAndEndsWithExitCodeZero)
 TEST_F(ThreadTest, ThreadFunctionGetsItsArgumentAndItsResultIsTheExitCode)
 {
     UINT32 value = 41;
-    Tarn::Thread thread(&EchoArgument, &value, 0, 64 * 1024);
+    Tarn::Thread thread(&EchoArgument, &value, NoCom, 64 * 1024);
     EXPECT_EQ(42u, FinishedExitCode(thread));
 }
 
 TEST_F(ThreadTest, DelegateRunsTheBoundMemberFunction)
 {
     Flag flag;
-    Tarn::Thread thread(Tarn::Delegate<>(&flag, &Flag::Raise), 0, 0);
+    Tarn::Thread thread(Tarn::Delegate<>(&flag, &Flag::Raise), NoCom, 0);
     EXPECT_EQ(0u, FinishedExitCode(thread));
     EXPECT_EQ(thread.GetThreadId(), flag.m_threadId);
 }
 
 TEST_F(ThreadTest, MissingWorkIsRefused)
 {
-    EXPECT_THROW(Tarn::Thread(static_cast<Tarn::IRunnable*>(nullptr), 0, 0), Tarn::ArgumentException);
-    EXPECT_THROW(Tarn::Thread(static_cast<Tarn::Thread::ThreadFunction>(nullptr), nullptr, 0, 0),
+    EXPECT_THROW(Tarn::Thread(static_cast<Tarn::IRunnable*>(nullptr), NoCom, 0), Tarn::ArgumentException);
+    EXPECT_THROW(Tarn::Thread(static_cast<Tarn::Thread::ThreadFunction>(nullptr), nullptr, NoCom, 0),
                  Tarn::ArgumentException);
-    EXPECT_THROW(Tarn::Thread(Tarn::Delegate<>(), 0, 0), Tarn::ArgumentException);
+    EXPECT_THROW(Tarn::Thread(Tarn::Delegate<>(), NoCom, 0), Tarn::ArgumentException);
 }
 
 TEST_F(ThreadTest, RunnableThatThrowsEndsItsThreadWithUnexpectedAndOneErrorTrace)
 {
     TarnTest::DebugOutputListener listener;
     auto runnable = MakeRunnable([] { throw Tarn::ArgumentException(); });
-    Tarn::Thread thread(&runnable, 0, 0);
+    Tarn::Thread thread(&runnable, NoCom, 0);
     EXPECT_EQ(static_cast<DWORD>(E_UNEXPECTED), FinishedExitCode(thread));
 
     const auto lines = listener.GetLinesContaining(" ERROR ");
@@ -117,7 +119,7 @@ TEST_F(ThreadTest, RunnableThatThrowsEndsItsThreadWithUnexpectedAndOneErrorTrace
 
     // The process goes on: the next thread runs normally.
     UINT32 value = 1;
-    Tarn::Thread next(&EchoArgument, &value, 0, 0);
+    Tarn::Thread next(&EchoArgument, &value, NoCom, 0);
     EXPECT_EQ(2u, FinishedExitCode(next));
 }
 
@@ -125,7 +127,7 @@ TEST_F(ThreadTest, ForeignExceptionIsCaughtToo)
 {
     TarnTest::DebugOutputListener listener;
     auto runnable = MakeRunnable([] { throw std::runtime_error("not ours"); });
-    Tarn::Thread thread(&runnable, 0, 0);
+    Tarn::Thread thread(&runnable, NoCom, 0);
     EXPECT_EQ(static_cast<DWORD>(E_UNEXPECTED), FinishedExitCode(thread));
 
     const auto lines = listener.GetLinesContaining(" ERROR ");
@@ -147,7 +149,7 @@ TEST_F(ThreadTest, DestroyingTheObjectLeavesTheThreadRunning)
         }
     });
     {
-        Tarn::Thread thread(&runnable, 0, 0);
+        Tarn::Thread thread(&runnable, NoCom, 0);
     }
     release.Set();
     EXPECT_TRUE(finished.WaitFor(10000));
@@ -158,15 +160,15 @@ TEST_F(ThreadTest, ComModeChoosesTheApartmentOfTheWork)
     // Asking a thread for the other apartment tells which one it is in.
     struct Case
     {
-        INT32 comMode;
+        Tarn::Thread::ComApartment comMode;
         DWORD probe;
         HRESULT expected;
     };
     const Case cases[] = {
-        {0, COINIT_MULTITHREADED, S_OK},
-        {1, COINIT_MULTITHREADED, RPC_E_CHANGED_MODE},
-        {2, COINIT_APARTMENTTHREADED, RPC_E_CHANGED_MODE},
-        {-1, COINIT_APARTMENTTHREADED, RPC_E_CHANGED_MODE},
+        {NoCom, COINIT_MULTITHREADED, S_OK},
+        {Tarn::Thread::ComApartment::SingleThreaded, COINIT_MULTITHREADED, RPC_E_CHANGED_MODE},
+        {Tarn::Thread::ComApartment::Multithreaded, COINIT_APARTMENTTHREADED, RPC_E_CHANGED_MODE},
+        {static_cast<Tarn::Thread::ComApartment>(-1), COINIT_APARTMENTTHREADED, RPC_E_CHANGED_MODE},
     };
     for (const Case& test : cases)
     {
@@ -180,7 +182,7 @@ TEST_F(ThreadTest, ComModeChoosesTheApartmentOfTheWork)
         });
         Tarn::Thread thread(&runnable, test.comMode, 0);
         EXPECT_EQ(0u, FinishedExitCode(thread));
-        EXPECT_EQ(test.expected, result) << "COM mode " << test.comMode;
+        EXPECT_EQ(test.expected, result) << "COM mode " << static_cast<INT32>(test.comMode);
     }
 }
 
@@ -189,7 +191,7 @@ TEST_F(ThreadTest, VerboseTracesNameTheThreadAtStartAndExit)
     Tarn::SetTraceLevel(Tarn::TraceLevel::Verbose);
     TarnTest::DebugOutputListener listener;
     UINT32 value = 0;
-    Tarn::Thread thread(&EchoArgument, &value, 0, 0);
+    Tarn::Thread thread(&EchoArgument, &value, NoCom, 0);
     FinishedExitCode(thread);
     const std::string id = Hex(thread.GetThreadId());
     EXPECT_EQ(1u, listener.GetLinesContaining("(): Thread ID " + id + " starting\r\n").size());
