@@ -7,6 +7,10 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 hold_build_lock test.sh
 install_missing_packages
 build_all
+echo "Building the foundation (shared/cpplibs/tarn and crypto) in a project of its own"
+cmake -S "$repo_root/shared/cpplibs/tarn/test/standalone" -B "$build_dir/standalone" \
+    -DCMAKE_TOOLCHAIN_FILE="$repo_root/cmake/mingw-w64-x86_64.cmake" >/dev/null
+cmake --build "$build_dir/standalone" --parallel "$(nproc)" >/dev/null
 # Windows that need a display (dialogs, property sheets) get a virtual one. The prefix's services
 # start inside it too: a desktop started without a display cannot show top-level windows.
 status=0

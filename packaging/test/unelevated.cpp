@@ -11,26 +11,6 @@
 
 namespace
 {
-    // A primary token of this process's user without elevation: the linked token of our own.
-    HANDLE CreateUnelevatedToken()
-    {
-        HANDLE token = nullptr;
-        HANDLE primary = nullptr;
-        TOKEN_LINKED_TOKEN linked = {};
-        DWORD size = 0;
-        if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
-        {
-            if (::GetTokenInformation(token, TokenLinkedToken, &linked, sizeof(linked), &size))
-            {
-                ::DuplicateTokenEx(linked.LinkedToken, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary,
-                                   &primary);
-                ::CloseHandle(linked.LinkedToken);
-            }
-            ::CloseHandle(token);
-        }
-        return primary;
-    }
-
     // Our own command line without the program's name, quoting untouched.
     std::wstring CommandToRun()
     {
@@ -51,7 +31,7 @@ namespace
 
 int wmain()
 {
-    const HANDLE token = CreateUnelevatedToken();
+    const HANDLE token = TarnTest::CreateUnelevatedToken();
     if (token == nullptr)
     {
         return -1;

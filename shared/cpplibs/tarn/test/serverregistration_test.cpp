@@ -27,26 +27,6 @@ namespace
         return std::wstring(L"CLSID\\") + text;
     }
 
-    // A primary token of this process's user without elevation: the linked token of our own.
-    HANDLE CreateUnelevatedToken()
-    {
-        HANDLE token = nullptr;
-        HANDLE primary = nullptr;
-        TOKEN_LINKED_TOKEN linked = {};
-        DWORD size = 0;
-        if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
-        {
-            if (::GetTokenInformation(token, TokenLinkedToken, &linked, sizeof(linked), &size))
-            {
-                ::DuplicateTokenEx(linked.LinkedToken, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary,
-                                   &primary);
-                ::CloseHandle(linked.LinkedToken);
-            }
-            ::CloseHandle(token);
-        }
-        return primary;
-    }
-
     std::wstring Quoted(const std::wstring& text)
     {
         return L"\"" + text + L"\"";
@@ -154,7 +134,7 @@ TEST_F(ServerRegistrationTest, RegisteredClassIsCreatedThroughCom)
 
 TEST_F(ServerRegistrationTest, ProcessWithoutElevationCanNeitherRegisterNorUnregister)
 {
-    const HANDLE unelevated = CreateUnelevatedToken();
+    const HANDLE unelevated = TarnTest::CreateUnelevatedToken();
     ASSERT_NE(nullptr, unelevated);
 
     EXPECT_EQ(static_cast<DWORD>(ElevationRequired), RunModuleHost(L"register", unelevated));

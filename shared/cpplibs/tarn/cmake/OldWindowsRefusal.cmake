@@ -6,6 +6,6 @@
 # refused load wrote, in the order given. The Vista prefix is created once per build folder.
 function(add_old_windows_refusal_test name dll_target)
     add_test(NAME ${name}
-        COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/old-windows-refusal.sh
+        COMMAND bash ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/old-windows-refusal.sh
             ${CMAKE_BINARY_DIR} $<TARGET_FILE:tarn_modulehost> $<TARGET_FILE:${dll_target}> ${ARGN})
 endfunction()

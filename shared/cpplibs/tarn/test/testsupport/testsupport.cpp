@@ -375,6 +375,25 @@ namespace TarnTest
         return exitCode;
     }
 
+    HANDLE CreateUnelevatedToken()
+    {
+        HANDLE token = nullptr;
+        HANDLE primary = nullptr;
+        TOKEN_LINKED_TOKEN linked = {};
+        DWORD size = 0;
+        if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
+        {
+            if (::GetTokenInformation(token, TokenLinkedToken, &linked, sizeof(linked), &size))
+            {
+                ::DuplicateTokenEx(linked.LinkedToken, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary,
+                                   &primary);
+                ::CloseHandle(linked.LinkedToken);
+            }
+            ::CloseHandle(token);
+        }
+        return primary;
+    }
+
     HINSTANCE GetTestInstance()
     {
         return ::GetModuleHandleW(nullptr);

@@ -171,6 +171,10 @@ namespace TarnTest
     // returns its exit code, or 0xFFFFFFFF when the process does not start.
     DWORD RunToEnd(std::wstring commandLine, HANDLE token = nullptr);
 
+    // A primary token of this process's user without elevation (the linked token of our own), for
+    // RunToEnd; null when there is none. The caller closes it.
+    HANDLE CreateUnelevatedToken();
+
     // The module handle of the test executable, which carries the test string table.
     HINSTANCE GetTestInstance();
 
