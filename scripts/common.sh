@@ -55,6 +55,7 @@ tidy_product_code() {
         sed -E 's/\x1b\[[0-9;]*m//g' |
         awk '/^clang-tidy[-0-9]* / { files++; next } /^[0-9]+ warnings? generated\.$/ { next } { print }
              END { print "clang-tidy checked " files + 0 " files" }'
+    return "${PIPESTATUS[0]}"
 }
 
 # Registers the build's digestry.dll in the prefix as an administrator does on Windows.
