@@ -28,21 +28,28 @@ namespace DigestryBenchmark
     [[noreturn]] void Fail(const char* what);
     double Seconds();
 
-    // The middle of a sample and how far it spreads.
+    // A sample's median and a range around it.
     struct Spread
     {
         double median;
-        double lowerQuartile;
-        double upperQuartile;
+        double low;
+        double high;
     };
 
-    // Median and quartiles, interpolated between neighbours. The sample must not be empty.
-    Spread Summarize(std::vector<double> values);
+    // The median and the quartiles: how far single values spread. The sample must not be empty.
+    Spread Quartiles(const std::vector<double>& values);
+    // The median and the range that holds 90 % of the medians of resamples (drawn with a fixed seed,
+    // so that a sample always gives the same range): how far the median itself may be off.
+    Spread MedianInterval(const std::vector<double>& values);
     double Median(std::vector<double> values);
     // The value below which the share (0 to 1) of the sample lies, interpolated between neighbours.
     double Quantile(std::vector<double> values, double share);
-    // "median (lower quartile to upper quartile)", each with the printf format given.
+    // "median (low to high)", each with the printf format given.
     std::string Describe(const Spread& spread, const char* format);
+    // For a figure that should reach the target: missed when the whole interval lies below it.
+    bool Missed(const Spread& interval, double target);
+    // "ok" when the median reaches the target, "MISSED" when missed, "within noise" otherwise.
+    const char* Verdict(const Spread& interval, double target);
 
     // CPU seconds of the process, split into the calling thread and all the others (ended ones
     // included). Wine reports the times of running threads only: an ended thread's read 0, so the
@@ -103,10 +110,10 @@ namespace DigestryBenchmark
     {
     public:
         void Add(size_t algorithm, const Timing& raw, const Timing& measured);
-        // One row per algorithm with CPU time per byte and wall-clock throughput of both sides and
-        // the paired ratios of the raw loop's times over the measured side's (1 is parity, above is
-        // faster), after a note on the clock. Returns whether every median of paired CPU-time
-        // ratios reaches the target.
+        // One row per algorithm with the medians of CPU time per byte and wall-clock throughput of
+        // both sides and the paired ratios of the raw loop's times over the measured side's (1 is
+        // parity, above is faster), after a note on the clock. Returns false when the target on
+        // the paired CPU-time ratios is missed for an algorithm.
         bool Print(const char* measuredName, const CpuClock& clock, ULONGLONG bytes, double target) const;
 
     private:

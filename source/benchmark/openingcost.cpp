@@ -168,8 +168,9 @@ namespace DigestryBenchmark
                 values[1].push_back(with[pair].*field);
                 differences.push_back(with[pair].*field - without[pair].*field);
             }
-            std::printf("%-20s %-30s %-30s %s\n", name, Describe(Summarize(values[0]), format).c_str(),
-                        Describe(Summarize(values[1]), format).c_str(), Describe(Summarize(differences), format).c_str());
+            std::printf("%-20s %-28s %-28s %s\n", name, Describe(Quartiles(values[0]), format).c_str(),
+                        Describe(Quartiles(values[1]), format).c_str(),
+                        Describe(MedianInterval(differences), format).c_str());
         }
     }
 
@@ -197,9 +198,10 @@ namespace DigestryBenchmark
         }
         std::printf("Opening Properties, %d pairs side by side with digestry.dll registered and without (the DLL\n"
                     "stays loaded): from the request to the shell to the dialog shown, and the process's private\n"
-                    "committed memory once the dialog has painted. Median (quartiles):\n",
+                    "committed memory once the dialog has painted:\n",
                     pairs);
-        std::printf("%-20s %-30s %-30s %s\n", "", "without", "with", "paired difference");
+        std::printf("%-20s %-28s %-28s %s\n", "", "without", "with", "paired difference");
+        std::printf("%-20s %-28s %-28s %s\n", "", "median (quartiles)", "median (quartiles)", "median (90 % interval)");
         PrintRow("time to shown, ms", "%.1f", without, with, &Opening::milliseconds);
         PrintRow("private memory, KiB", "%.0f", without, with, &Opening::privateKiB);
     }
