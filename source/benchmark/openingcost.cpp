@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "benchmarksupport.h"
@@ -144,6 +145,7 @@ namespace DigestryBenchmark
             const ShowWatch watch(shellThreadId);
             const double start = Seconds();
             PropertiesDialog properties(shell, {path}, OpenTimeoutMs);
+            // Painted; and as the dialog's thread has answered since, the hook has seen the show.
             properties.Repaint();
             const Opening opening = {(watch.GetShownAt() - start) * 1000.0,
                                      static_cast<double>(PrivateCommittedKiB())};
