@@ -208,8 +208,16 @@ namespace DigestryBenchmark
                 cpuPerByte[1].push_back(measured.cpuSeconds * 1e9 / size);
                 throughput[0].push_back(size / 1e6 / raw.wallSeconds);
                 throughput[1].push_back(size / 1e6 / measured.wallSeconds);
-                cpuRatios.push_back(raw.cpuSeconds / measured.cpuSeconds);
+                // A run shorter than a step of the CPU clock may read 0.
+                if (raw.cpuSeconds > 0 && measured.cpuSeconds > 0)
+                {
+                    cpuRatios.push_back(raw.cpuSeconds / measured.cpuSeconds);
+                }
                 wallRatios.push_back(raw.wallSeconds / measured.wallSeconds);
+            }
+            if (cpuRatios.empty())
+            {
+                Fail("every run was too short for the CPU clock: use a larger file");
             }
             const Spread cpuRatio = MedianInterval(cpuRatios);
             allMet = allMet && !Missed(cpuRatio, target);

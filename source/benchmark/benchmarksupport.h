@@ -28,7 +28,7 @@ namespace DigestryBenchmark
     [[noreturn]] void Fail(const char* what);
     double Seconds();
 
-    // A sample's median and a range around it.
+    // A sample's median and a range around it. The statistics below take samples that are not empty.
     struct Spread
     {
         double median;
@@ -36,7 +36,7 @@ namespace DigestryBenchmark
         double high;
     };
 
-    // The median and the quartiles: how far single values spread. The sample must not be empty.
+    // The median and the quartiles: how far single values spread.
     Spread Quartiles(const std::vector<double>& values);
     // The median and the range that holds 90 % of the medians of resamples (drawn with a fixed seed,
     // so that a sample always gives the same range): how far the median itself may be off.
