@@ -3,7 +3,8 @@
 # its own, then the page in the shell's real Properties dialog (with digestry.dll registered in the
 # build's prefix).
 # Usage: scripts/benchmark.sh [size of the generated file in MiB, default 1024] [repetitions, default 5]
-#                             [open, compute, close cycles of the dialog, default 200]
+#                             [dialog cycles, default 200: pairs of openings with and without the
+#                              extension, and open, compute, close cycles]
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
