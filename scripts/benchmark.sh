@@ -17,7 +17,7 @@ xvfb-run --auto-servernum --server-args='-screen 0 1280x1024x24' bash -c '
     start_wine
     register_extension
     echo "== The hashing engine"
-    /usr/lib/wine/wine64 "$build_dir/source/digestry_benchmark.exe" "$2" "$3"
+    /usr/lib/wine/wine64 "$build_dir/source/benchmark/digestry_benchmark.exe" "$2" "$3"
     echo
     echo "== The page in the Properties dialog"
     /usr/lib/wine/wine64 "$build_dir/source/benchmark/digestry_shellbenchmark.exe" "$2" "$3" "$4"' \
