@@ -3,7 +3,8 @@
 # its own, then the page in the shell's real Properties dialog (with digestry.dll registered in the
 # build's prefix).
 # Usage: scripts/benchmark.sh [size of the generated file in MiB, default 1024] [repetitions, default 5]
-#                             [open, compute, close cycles of the dialog, default 200]
+#                             [dialog cycles, default 200: pairs of openings with and without the
+#                              extension, and open, compute, close cycles]
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
@@ -16,7 +17,7 @@ xvfb-run --auto-servernum --server-args='-screen 0 1280x1024x24' bash -c '
     start_wine
     register_extension
     echo "== The hashing engine"
-    /usr/lib/wine/wine64 "$build_dir/source/digestry_benchmark.exe" "$2" "$3"
+    /usr/lib/wine/wine64 "$build_dir/source/benchmark/digestry_benchmark.exe" "$2" "$3"
     echo
     echo "== The page in the Properties dialog"
     /usr/lib/wine/wine64 "$build_dir/source/benchmark/digestry_shellbenchmark.exe" "$2" "$3" "$4"' \

@@ -3,11 +3,15 @@
 //
 //   digestry_shellbenchmark [size in MiB, default 1024] [repetitions, default 3] [cycles, default 200]
 //
+// The cycles count both the pairs of openings and the open, compute, close cycles.
+//
 // digestry.dll must be registered in the prefix, and a display must be there (scripts/benchmark.sh
 // sees to both). On one generated file it reports:
+// - the cost of opening Properties with the extension registered and without;
 // - throughput: for every algorithm, from the action that asks the page for the digest (the page's
 //   first activation for MD5, the selection in the combo box for the others) to the digest shown,
-//   against the raw platform loop on the same file, interleaved over the repetitions;
+//   against the raw platform loop on the same file, interleaved over the repetitions, in CPU time
+//   and in wall-clock time;
 // - the dialog thread's longest stall while the file is hashed: the slowest round trip of a message
 //   sent to the page while each algorithm is computed;
 // - open, compute, close cycles with hashing in flight at every close: what the process holds
@@ -28,6 +32,7 @@
 #include "console.h"
 #include "digestpage.h"
 #include "propertiesdialog.h"
+#include "shellbenchmark.h"
 #include "shellthread.h"
 #include "testfiles.h"
 #include "windowmessages.h"
@@ -40,10 +45,7 @@ using ShellHost::ShellThread;
 
 namespace
 {
-    const DWORD OpenTimeoutMs = 30000;
-    const DWORD CloseTimeoutMs = 60000;
     const double DigestTimeoutSeconds = 600;
-    const wchar_t PageTitle[] = L"Digestry";
     // The share of the raw loop's time during which the throughput runs leave the page alone.
     const double QuietShare = 0.8;
 
@@ -67,54 +69,54 @@ namespace
 
     void MeasureThroughput(ShellThread& shell, const std::wstring& path, ULONGLONG size, int repetitions)
     {
-        std::vector<std::vector<double>> raw(5);
-        std::vector<std::vector<double>> dialog(5);
+        const CpuClock clock;
+        PairedRuns pairs;
+        // Set in the first run, where the raw loop goes first.
+        double quietSeconds[AlgorithmCount] = {};
         for (int run = 0; run < repetitions; ++run)
         {
             PropertiesDialog properties(shell, {path}, OpenTimeoutMs);
             std::unique_ptr<DigestPage> page;
-            for (size_t index = 0; index < 5; ++index)
+            for (size_t index = 0; index < AlgorithmCount; ++index)
             {
                 // Alternating the order evens out what the first of a pair pays for the second.
                 const bool rawFirst = run % 2 == 0;
                 std::string rawDigest;
+                Timing raw = {};
                 if (rawFirst)
                 {
-                    raw[index].push_back(static_cast<double>(size) / 1e6 / RawDigest(Algorithms[index], path, rawDigest));
+                    raw = RawDigest(clock, Algorithms[index], path, rawDigest);
                 }
-                const double start = Seconds();
+                if (run == 0)
+                {
+                    quietSeconds[index] = raw.wallSeconds * QuietShare;
+                }
+                const Stopwatch stopwatch(clock);
                 AskPageFor(properties, page, index);
                 // Each look at the page wakes its thread and the wine server on a machine of two
                 // cores: look only near the end of what the raw loop took. Looking late only ever
-                // lowers the dialog's figure.
-                ::Sleep(static_cast<DWORD>(static_cast<double>(size) / 1e3 / raw[index].front() * QuietShare));
+                // lowers the page's figure.
+                ::Sleep(static_cast<DWORD>(quietSeconds[index] * 1000.0));
                 const std::string shown = Narrow(page->WaitForDigest(DigestTimeoutSeconds, nullptr));
-                dialog[index].push_back(static_cast<double>(size) / 1e6 / (Seconds() - start));
+                // The page's work runs on the dialog's thread and its worker; this one only looks.
+                const Timing dialog = stopwatch.StopOnOtherThreads();
                 if (!rawFirst)
                 {
-                    raw[index].push_back(static_cast<double>(size) / 1e6 / RawDigest(Algorithms[index], path, rawDigest));
+                    raw = RawDigest(clock, Algorithms[index], path, rawDigest);
                 }
                 if (shown != rawDigest)
                 {
                     throw Failure(L"the page and the raw loop disagree on a digest");
                 }
+                pairs.Add(index, raw, dialog);
             }
             properties.Cancel(CloseTimeoutMs);
         }
 
-        std::printf("Throughput in the Properties dialog on %.0f MiB in MB/s (10^6 bytes), %d interleaved runs each;\n"
-                    "the target (dialog at least 0.95 of raw) applies to the best runs:\n",
+        std::printf("\nThe page in the Properties dialog against the raw loop on %.0f MiB, %d pairs of runs side by\n"
+                    "side per algorithm.\n",
                     static_cast<double>(size) / (1 << 20), repetitions);
-        std::printf("%-8s %10s %11s %7s   %10s %10s %7s\n", "", "raw best", "dialog best", "ratio", "raw median",
-                    "dlg median", "ratio");
-        for (size_t index = 0; index < 5; ++index)
-        {
-            const double rawBest = *std::max_element(raw[index].begin(), raw[index].end());
-            const double dialogBest = *std::max_element(dialog[index].begin(), dialog[index].end());
-            std::printf("%-8s %10.1f %11.1f %7.3f   %10.1f %10.1f %7.3f   %s\n", Algorithms[index].name, rawBest,
-                        dialogBest, dialogBest / rawBest, Median(raw[index]), Median(dialog[index]),
-                        Median(dialog[index]) / Median(raw[index]), dialogBest / rawBest >= 0.95 ? "ok" : "MISSED");
-        }
+        pairs.Print("dialog", clock, size, 0.95);
     }
 
     void MeasureStall(ShellThread& shell, const std::wstring& path)
@@ -206,15 +208,7 @@ namespace
         memory.cb = sizeof(memory);
         ::GetProcessMemoryInfo(::GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof(memory));
         counters.privateReportedKiB = static_cast<long long>(memory.PrivateUsage / 1024);
-        MEMORY_BASIC_INFORMATION region = {};
-        for (const BYTE* address = nullptr; ::VirtualQuery(address, &region, sizeof(region)) == sizeof(region);
-             address = static_cast<const BYTE*>(region.BaseAddress) + region.RegionSize)
-        {
-            if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE)
-            {
-                counters.privateCommittedKiB += static_cast<long long>(region.RegionSize / 1024);
-            }
-        }
+        counters.privateCommittedKiB = PrivateCommittedKiB();
         return counters;
     }
 
@@ -309,7 +303,11 @@ int main(int argc, char** argv)
     std::printf("Generating a %lu MiB file...\n", sizeMiB);
     std::fflush(stdout);
     const DigestryTest::TemporaryFile large = DigestryTest::TemporaryFile::OfSize(size);
+    // DriveShell serves the shell on this thread.
+    const DWORD shellThreadId = ::GetCurrentThreadId();
     return ShellHost::DriveShell([&](ShellThread& shell) {
+        MeasureOpening(shell, shellThreadId, large.GetPath(), cycles);
+        std::fflush(stdout);
         MeasureThroughput(shell, large.GetPath(), size, repetitions);
         std::fflush(stdout);
         MeasureStall(shell, large.GetPath());
