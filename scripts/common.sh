@@ -2,7 +2,10 @@
 
 repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=${DIGESTRY_BUILD_DIR:-$repo_root/build}
-required_packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth googletest wixl msitools osslsigncode zip unzip openssl)
+# The second compiler's build, inside the first's folder so that the build folder's lock covers it.
+clang_build_dir=$build_dir/clang
+required_packages=(cmake make g++-mingw-w64-x86-64-posix clang lld llvm clang-tidy wine wine64 xvfb xauth googletest
+    wixl msitools osslsigncode zip unzip openssl)
 
 export WINEPREFIX=$build_dir/wineprefix
 # Wine names Unix files in the locale's character set: only UTF-8 reaches every file name.
@@ -26,11 +29,33 @@ install_missing_packages() {
     fi
 }
 
-# Builds the targets named, or everything when none is.
+# Builds the targets named, or everything when none is, with GCC.
 build_all() {
-    cmake -S "$repo_root" -B "$build_dir" \
-        -DCMAKE_TOOLCHAIN_FILE="$repo_root/cmake/mingw-w64-x86_64.cmake" >/dev/null
-    cmake --build "$build_dir" --parallel "$(nproc)" ${1:+--target "$@"}
+    build_with_toolchain "$build_dir" mingw-w64-x86_64.cmake "$@"
+}
+
+# The same with Clang, into its own folder.
+build_all_with_clang() {
+    build_with_toolchain "$clang_build_dir" clang-mingw-w64-x86_64.cmake "$@"
+}
+
+build_with_toolchain() {
+    local folder=$1 toolchain=$2
+    shift 2
+    cmake -S "$repo_root" -B "$folder" -DCMAKE_TOOLCHAIN_FILE="$repo_root/cmake/$toolchain" >/dev/null
+    cmake --build "$folder" --parallel "$(nproc)" ${1:+--target "$@"}
+}
+
+# clang-tidy (.clang-tidy) over the product code's sources, from the Clang build's compile commands:
+# the foundation, the CNG layer, the extension and the shell host, not their tests or the
+# benchmarks. Prints the findings and the number of files checked; returns non-zero on a finding.
+tidy_product_code() {
+    run-clang-tidy -p "$clang_build_dir" -j "$(nproc)" -quiet \
+        '/(shared/cpplibs/(tarn|crypto)/src|source|shellhost)/[^/]+\.cpp$' 2>&1 |
+        sed -E 's/\x1b\[[0-9;]*m//g' |
+        awk '/^clang-tidy[-0-9]* / { files++; next } /^[0-9]+ warnings? generated\.$/ { next } { print }
+             END { print "clang-tidy checked " files + 0 " files" }'
+    return "${PIPESTATUS[0]}"
 }
 
 # Registers the build's digestry.dll in the prefix as an administrator does on Windows.

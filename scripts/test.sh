@@ -1,23 +1,47 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test executable under Wine, then the
-# main job as users run it.
+# Installs what is missing, builds everything with GCC and with Clang, runs clang-tidy over the
+# product code and every test executable under Wine (the unit tests of both builds), then the main
+# job as users run it.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
+# A step's heading, with the time the run has taken so far.
+step() {
+    printf '%s (at %dm%02ds)\n' "$1" $((SECONDS / 60)) $((SECONDS % 60))
+}
+
+# Runs ctest with the arguments given over the build in the folder given. Windows that need a
+# display (dialogs, property sheets) get a virtual one. The prefix's services start inside it too:
+# a desktop started without a display cannot show top-level windows. Each build folder has a Wine
+# prefix of its own.
+ctest_in_display() {
+    local folder=$1
+    shift
+    DIGESTRY_BUILD_DIR=$folder xvfb-run --auto-servernum --server-args='-screen 0 1280x1024x24' \
+        bash -c 'set -euo pipefail; source "$1"; shift; start_wine; ctest --test-dir "$build_dir" --output-on-failure --timeout 900 "$@"' \
+        test.sh "$(dirname "${BASH_SOURCE[0]}")/common.sh" "$@" {build_lock}>&-
+}
+
 hold_build_lock test.sh
 install_missing_packages
+step "Building with GCC"
 build_all
-echo "Building the foundation (shared/cpplibs/tarn and crypto) in a project of its own"
+step "Building the foundation (shared/cpplibs/tarn and crypto) in a project of its own"
 cmake -S "$repo_root/shared/cpplibs/tarn/test/standalone" -B "$build_dir/standalone" \
     -DCMAKE_TOOLCHAIN_FILE="$repo_root/cmake/mingw-w64-x86_64.cmake" >/dev/null
 cmake --build "$build_dir/standalone" --parallel "$(nproc)" >/dev/null
-# Windows that need a display (dialogs, property sheets) get a virtual one. The prefix's services
-# start inside it too: a desktop started without a display cannot show top-level windows.
+step "Building with Clang"
+build_all_with_clang
 status=0
-xvfb-run --auto-servernum --server-args='-screen 0 1280x1024x24' \
-    bash -c 'set -euo pipefail; source "$1"; start_wine; ctest --test-dir "$build_dir" --output-on-failure --timeout 900 -LE main_job' \
-    test.sh "$(dirname "${BASH_SOURCE[0]}")/common.sh" {build_lock}>&- || status=$?
+step "clang-tidy over the product code"
+tidy_product_code || status=$?
+step "Tests, GCC build"
+ctest_in_display "$build_dir" -LE main_job || status=$?
+step "Unit tests, Clang build"
+ctest_in_display "$clang_build_dir" -L unit || status=$?
 # Each run of the main job takes the lock for itself.
 release_build_lock
+step "The main job, GCC build"
 ctest --test-dir "$build_dir" --output-on-failure --timeout 900 -L main_job || status=$?
+step "Done"
 exit "$status"

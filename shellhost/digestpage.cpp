@@ -1,6 +1,6 @@
 #include "digestpage.h"
 
-#include <cwchar>
+#include <sstream>
 
 #include "console.h"
 #include "resource.h"
@@ -87,9 +87,9 @@ namespace ShellHost
             const double now = Seconds();
             if (now - start > timeoutSeconds)
             {
-                wchar_t limit[32];
-                ::swprintf(limit, 32, L"%g", timeoutSeconds);
-                throw Failure(L"no digest within " + std::wstring(limit) + L" s; the page still shows \"" + text + L"\"");
+                std::wostringstream limit;
+                limit << timeoutSeconds;
+                throw Failure(L"no digest within " + limit.str() + L" s; the page still shows \"" + text + L"\"");
             }
             if (now >= nextProgress && progress)
             {

@@ -360,6 +360,7 @@ namespace
             const auto chosen = std::find(algorithms.begin(), algorithms.end(), algorithm);
             if (chosen == algorithms.end())
             {
+                // NOLINTNEXTLINE(performance-inefficient-string-concatenation): built once, as the run ends
                 throw Failure(L"the Digestry page of " + path + L" offers no " + algorithm);
             }
             const size_t index = static_cast<size_t>(chosen - algorithms.begin());
@@ -367,6 +368,7 @@ namespace
             shown = PageView{algorithm, digests[index], expected, page.Compare(expected)};
             if (shown.verdict != MatchText && shown.verdict != MismatchText)
             {
+                // NOLINTNEXTLINE(performance-inefficient-string-concatenation): built once, as the run ends
                 throw Failure(L"the Digestry page of " + path + L" shows no verdict on " + expected + L" (" +
                               Describe(page.Read()) + L")");
             }

@@ -26,17 +26,17 @@ namespace ShellHost
         }
 
         // An item of the shell namespace: its absolute identifier list, freed with the object.
-        class ShellItem
+        class ItemIdList
         {
         public:
-            explicit ShellItem(const std::wstring& path, HRESULT& result) : m_list(nullptr)
+            explicit ItemIdList(const std::wstring& path, HRESULT& result) : m_list(nullptr)
             {
                 result = ::SHParseDisplayName(path.c_str(), nullptr, &m_list, 0, nullptr);
             }
-            ShellItem(ShellItem&& other) noexcept : m_list(other.m_list) { other.m_list = nullptr; }
-            ShellItem(const ShellItem&) = delete;
-            ShellItem& operator=(const ShellItem&) = delete;
-            ~ShellItem() { ::CoTaskMemFree(m_list); }
+            ItemIdList(ItemIdList&& other) noexcept : m_list(other.m_list) { other.m_list = nullptr; }
+            ItemIdList(const ItemIdList&) = delete;
+            ItemIdList& operator=(const ItemIdList&) = delete;
+            ~ItemIdList() { ::CoTaskMemFree(m_list); }
 
             PCIDLIST_ABSOLUTE Get() const { return m_list; }
 
@@ -59,7 +59,7 @@ namespace ShellHost
     // one folder, and its "properties" verb.
     void PropertiesRequest::Execute()
     {
-        std::vector<ShellItem> items;
+        std::vector<ItemIdList> items;
         std::vector<PCUITEMID_CHILD> children;
         ComPointer<IShellFolder> folder;
         HRESULT result = S_OK;
@@ -75,7 +75,7 @@ namespace ShellHost
         if (SUCCEEDED(result))
         {
             m_failedCall = L"SHBindToParent";
-            for (const ShellItem& item : items)
+            for (const ItemIdList& item : items)
             {
                 // The first item's folder is the selection's; the children point into the items.
                 ComPointer<IShellFolder> other;

@@ -11,6 +11,11 @@ class ITestInitialize : public IUnknown
 public:
     // S_OK, or E_POINTER for a null path. The path is taken as it is: not checked, not opened.
     virtual HRESULT STDMETHODCALLTYPE TestInitialize(PCWSTR path) = 0;
+
+protected:
+    // COM objects are released, never deleted through an interface; and a virtual destructor would
+    // take a slot of the interface's vtable.
+    ~ITestInitialize() = default;
 };
 
 // {3C6F2B71-95E4-4D0A-8B2F-61A7C4E9D053}

@@ -26,10 +26,10 @@ namespace DigestryBenchmark
             return static_cast<double>(ticks) / 1e7;
         }
 
-        std::string Format(const char* format, double value)
+        std::string Format(int decimals, double value)
         {
             char text[32];
-            std::snprintf(text, sizeof(text), format, value);
+            std::snprintf(text, sizeof(text), "%.*f", decimals, value);
             return text;
         }
     }
@@ -89,9 +89,10 @@ namespace DigestryBenchmark
         return Quantile(std::move(values), 0.5);
     }
 
-    std::string Describe(const Spread& spread, const char* format)
+    std::string Describe(const Spread& spread, int decimals)
     {
-        return Format(format, spread.median) + " (" + Format(format, spread.low) + " to " + Format(format, spread.high) +
+        return Format(decimals, spread.median) + " (" + Format(decimals, spread.low) + " to " +
+               Format(decimals, spread.high) +
                ")";
     }
 
@@ -222,8 +223,8 @@ namespace DigestryBenchmark
             const Spread cpuRatio = MedianInterval(cpuRatios);
             allMet = allMet && !Missed(cpuRatio, target);
             std::printf("%-8s %8.3f %8.3f   %-24s %8.1f %8.1f   %-24s %s\n", Algorithms[index].name,
-                        Median(cpuPerByte[0]), Median(cpuPerByte[1]), Describe(cpuRatio, "%.3f").c_str(),
-                        Median(throughput[0]), Median(throughput[1]), Describe(MedianInterval(wallRatios), "%.3f").c_str(),
+                        Median(cpuPerByte[0]), Median(cpuPerByte[1]), Describe(cpuRatio, 3).c_str(),
+                        Median(throughput[0]), Median(throughput[1]), Describe(MedianInterval(wallRatios), 3).c_str(),
                         Verdict(cpuRatio, target));
         }
         return allMet;

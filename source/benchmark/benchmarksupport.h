@@ -44,8 +44,8 @@ namespace DigestryBenchmark
     double Median(std::vector<double> values);
     // The value below which the share (0 to 1) of the sample lies, interpolated between neighbours.
     double Quantile(std::vector<double> values, double share);
-    // "median (low to high)", each with the printf format given.
-    std::string Describe(const Spread& spread, const char* format);
+    // "median (low to high)", each with the number of decimals given.
+    std::string Describe(const Spread& spread, int decimals);
     // For a figure that should reach the target: missed when the whole interval lies below it.
     bool Missed(const Spread& interval, double target);
     // "ok" when the median reaches the target, "MISSED" when missed, "within noise" otherwise.

@@ -159,7 +159,7 @@ namespace DigestryBenchmark
             return opening;
         }
 
-        void PrintRow(const char* name, const char* format, const std::vector<Opening>& without,
+        void PrintRow(const char* name, int decimals, const std::vector<Opening>& without,
                       const std::vector<Opening>& with, double Opening::*field)
         {
             std::vector<double> values[2];
@@ -170,9 +170,9 @@ namespace DigestryBenchmark
                 values[1].push_back(with[pair].*field);
                 differences.push_back(with[pair].*field - without[pair].*field);
             }
-            std::printf("%-20s %-28s %-28s %s\n", name, Describe(Quartiles(values[0]), format).c_str(),
-                        Describe(Quartiles(values[1]), format).c_str(),
-                        Describe(MedianInterval(differences), format).c_str());
+            std::printf("%-20s %-28s %-28s %s\n", name, Describe(Quartiles(values[0]), decimals).c_str(),
+                        Describe(Quartiles(values[1]), decimals).c_str(),
+                        Describe(MedianInterval(differences), decimals).c_str());
         }
     }
 
@@ -204,7 +204,7 @@ namespace DigestryBenchmark
                     pairs);
         std::printf("%-20s %-28s %-28s %s\n", "", "without", "with", "paired difference");
         std::printf("%-20s %-28s %-28s %s\n", "", "median (quartiles)", "median (quartiles)", "median (90 % interval)");
-        PrintRow("time to shown, ms", "%.1f", without, with, &Opening::milliseconds);
-        PrintRow("private memory, KiB", "%.0f", without, with, &Opening::privateKiB);
+        PrintRow("time to shown, ms", 1, without, with, &Opening::milliseconds);
+        PrintRow("private memory, KiB", 0, without, with, &Opening::privateKiB);
     }
 }

@@ -23,6 +23,8 @@ namespace
     class TextDataObject : public IDataObject
     {
     public:
+        virtual ~TextDataObject() = default;
+
         HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
         {
             *object = ::IsEqualIID(iid, IID_IUnknown) || ::IsEqualIID(iid, IID_IDataObject) ? this : nullptr;
@@ -77,7 +79,7 @@ namespace
     {
     };
 
-    class ThrowingDataObject : public TextDataObject
+    class ThrowingDataObject final : public TextDataObject
     {
     public:
         HRESULT STDMETHODCALLTYPE GetData(FORMATETC*, STGMEDIUM*) override { throw UnexpectedFailure(); }

@@ -13,12 +13,13 @@ if(NOT status EQUAL 0)
 endif()
 
 # Named exports are listed after this heading, one "[ index] name" a line; an export by ordinal
-# alone would still count in the address table.
+# alone would still be listed among the addresses, one "+base[ ordinal] address" each (the slots
+# that export nothing, such as the ordinal 0 that lld leaves empty, are not).
 string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n([^\n]+\n)*" name_table "${dump}")
 string(REGEX MATCHALL "[[] *[0-9]+[]] [^\n]+" exported "${name_table}")
 list(TRANSFORM exported REPLACE "^[[] *[0-9]+[]] " "")
-string(REGEX MATCH "Export Address Table[ \t]+([0-9a-fA-F]+)" address_count "${dump}")
-math(EXPR address_count "0x${CMAKE_MATCH_1}")
+string(REGEX MATCHALL "[+]base[[] *[0-9]+[]] [0-9a-fA-F]+ " addresses "${dump}")
+list(LENGTH addresses address_count)
 list(LENGTH EXPORTS expected_count)
 if(NOT exported STREQUAL EXPORTS OR NOT address_count EQUAL expected_count)
     message(FATAL_ERROR "exports ${exported} (${address_count} addresses), expected ${EXPORTS}")

@@ -252,6 +252,7 @@ namespace Tarn
                 TreeNode* node = slot;
                 TreeNode* right = node->Right;
                 slot = right;
+                // NOLINTNEXTLINE(clang-analyzer-core.NullDereference): the heavier side is never empty
                 node->Right = right->Left;
                 right->Left = node;
                 Update(node);
@@ -263,6 +264,7 @@ namespace Tarn
                 TreeNode* node = slot;
                 TreeNode* left = node->Left;
                 slot = left;
+                // NOLINTNEXTLINE(clang-analyzer-core.NullDereference): the heavier side is never empty
                 node->Left = left->Right;
                 left->Right = node;
                 Update(node);

@@ -60,7 +60,7 @@ namespace Tarn
             return *this;
         }
 
-        ~Enumerator() override { Close(); }
+        ~Enumerator() override { Enumerator::Close(); }
 
         void Reset() override { GetImpl()->Reset(); }
         bool MoveNext() override { return GetImpl()->MoveNext(); }

@@ -29,7 +29,7 @@ namespace Tarn
         constexpr Guid(const Guid& other) noexcept : IFormattable(), ISerializableEx(), m_guid(other.m_guid) {}
         // ArgumentException when the text is none of the four forms.
         explicit Guid(const String& text);
-        Guid& operator=(const Guid& other) noexcept;
+        Guid& operator=(const Guid& other) noexcept = default;
 
         // The text in the format; FormatException for a format other than the four above. The
         // locale plays no part.

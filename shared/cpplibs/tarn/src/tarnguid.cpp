@@ -116,12 +116,6 @@ namespace Tarn
         }
     }
 
-    Guid& Guid::operator=(const Guid& other) noexcept
-    {
-        m_guid = other.m_guid;
-        return *this;
-    }
-
     String Guid::FormatObject(const String& format, const Locale&) const
     {
         WCHAR braced[GuidTextCapacity];
@@ -130,7 +124,7 @@ namespace Tarn
             TARN_TRACE(TraceLevel::Error, L"Tarn::Guid::FormatObject", L"StringFromGUID2() failed");
             throw SystemException(E_FAIL);
         }
-        const String text(braced, false);
+        String text(braced, false);
 
         if (format.IsNullOrEmpty() || format == String(L"B", true))
         {

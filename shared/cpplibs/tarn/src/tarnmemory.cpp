@@ -29,6 +29,7 @@ namespace
             Tarn::ModuleImpl* module = Tarn::ModuleImpl::GetModule();
             if (module == nullptr || !module->OnOutOfMemory())
             {
+                // NOLINTNEXTLINE(cert-err09-cpp,cert-err61-cpp): a copy of the one made at load, see above
                 throw PreallocatedMemoryException;
             }
         }

@@ -49,6 +49,7 @@ namespace Tarn
         }
     }
 
+    // NOLINTNEXTLINE(cert-oop54-cpp): Assign leaves a key assigned to itself as it is
     RegistryKey& RegistryKey::operator=(const RegistryKey& other)
     {
         Assign(other);

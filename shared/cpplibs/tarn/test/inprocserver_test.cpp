@@ -20,7 +20,7 @@ namespace
     const CLSID UnknownClsid = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xAA}};
 
     // The controlling object of an aggregate: it counts the references it is given.
-    class OuterObject : public IUnknown
+    class OuterObject final : public IUnknown
     {
     public:
         HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
