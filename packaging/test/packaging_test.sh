@@ -15,7 +15,7 @@ host=$3
 unelevated=$4
 
 work=$build_dir/packaging-test
-source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/common.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../../shellhost/test/testlib.sh" "$build_dir"
 # A prefix of the test's own, created afresh by every run.
 export WINEPREFIX=$work/wineprefix
 install_dir=$WINEPREFIX/drive_c/Program\ Files/Digestry
@@ -25,18 +25,6 @@ class_id='{5E1A9C3B-7D24-4F8E-A6B1-0C93D2E4F517}'
 
 rm -rf "$work"
 mkdir -p "$work"
-
-passed=0
-failed=0
-check() {
-    local what=$1 expected=$2 actual=$3
-    if [ "$expected" = "$actual" ]; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        printf 'FAIL: %s\n  expected: %s\n  actual:   %s\n' "$what" "$expected" "$actual"
-    fi
-}
 
 # Packages into the folder <dist> of the work folder, building in <build>, from the sources in <source>;
 # the output is kept in <dist>.log.
@@ -316,5 +304,4 @@ succeeds_as_administrator uninstall.cmd "Digestry is removed: the Properties dia
 rm -rf "$install_dir"
 check "the scripts leave the registry and Program Files as they were" "" "$(unchanged_since before)"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

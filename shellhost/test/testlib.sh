@@ -1,5 +1,6 @@
-# Shared by the end-to-end tests, sourced after `set -eEuo pipefail`: the set-up commands' settings
-# for the build folder given, checks that count and say what failed, and the report's fields.
+# Shared by the end-to-end tests, sourced by a script that stops on errors (`set -euo pipefail`):
+# the set-up commands' settings for the build folder given, checks that count and say what failed,
+# and the report's fields.
 #
 #   source testlib.sh <build folder>
 
