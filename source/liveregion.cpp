@@ -33,8 +33,9 @@ void LiveRegion::Attach(HWND control) noexcept
 {
     Detach();
     m_control = control;
-    // Announcements must never cost the user the digest: the page attaches while it initialises,
-    // which has no handler of its own and would stop half-way, so a failure of the server ends here.
+    // Announcements must never cost the user what the control shows. Controls are attached while their
+    // window is set up, where an exception would stop the set-up half-way (the digest page's
+    // initialisation has no handler of its own), so a failure of the server ends here.
     try
     {
         Mark();
@@ -57,12 +58,12 @@ void LiveRegion::Detach() noexcept
 {
     if (!m_annotations.IsNull())
     {
-        const HRESULT result =
-            m_annotations->ClearHwndProps(m_control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, &LiveSettingProperty, 1);
+        const HRESULT result = m_annotations->ClearHwndProps(m_control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                                             &LiveSettingProperty, 1);
         if (FAILED(result))
         {
-            TARN_TRACE(Tarn::TraceLevel::Error, L"LiveRegion::Detach", L"IAccPropServices::ClearHwndProps() failed, error code 0x{0:X8}",
-                       result);
+            TARN_TRACE(Tarn::TraceLevel::Error, L"LiveRegion::Detach",
+                       L"IAccPropServices::ClearHwndProps() failed, error code 0x{0:X8}", result);
         }
         m_annotations.Reset();
     }
@@ -81,15 +82,16 @@ void LiveRegion::Mark()
     }
     if (FAILED(result))
     {
-        TARN_TRACE(Tarn::TraceLevel::Error, L"LiveRegion::Mark", L"CoCreateInstance(CLSID_AccPropServices) failed, error code 0x{0:X8}",
-                   result);
+        TARN_TRACE(Tarn::TraceLevel::Error, L"LiveRegion::Mark",
+                   L"CoCreateInstance(CLSID_AccPropServices) failed, error code 0x{0:X8}", result);
         throw Tarn::SystemException(result);
     }
 
     VARIANT polite = {};
     polite.vt = VT_I4;
     polite.lVal = PoliteLiveSetting;
-    result = annotations->SetHwndProp(m_control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, LiveSettingProperty, polite);
+    result =
+        annotations->SetHwndProp(m_control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, LiveSettingProperty, polite);
     // A server without annotations (Wine's) does not offer the mark either.
     if (result == E_NOTIMPL)
     {
@@ -97,8 +99,8 @@ void LiveRegion::Mark()
     }
     if (FAILED(result))
     {
-        TARN_TRACE(Tarn::TraceLevel::Error, L"LiveRegion::Mark", L"IAccPropServices::SetHwndProp() failed, error code 0x{0:X8}",
-                   result);
+        TARN_TRACE(Tarn::TraceLevel::Error, L"LiveRegion::Mark",
+                   L"IAccPropServices::SetHwndProp() failed, error code 0x{0:X8}", result);
         throw Tarn::SystemException(result);
     }
     m_annotations.Reset(annotations.Detach());

@@ -133,8 +133,8 @@ namespace
     // Windows 8's EVENT_OBJECT_LIVEREGIONCHANGED, which the headers for Windows 7 lack.
     const DWORD LiveRegionChanged = 0x8019;
 
-    // The windows that raised the live-region event on this thread, seen by an out-of-context hook
-    // as a screen reader sees them.
+    // The controls (by ID) that raised the live-region event on this thread, seen by an out-of-context
+    // hook as a screen reader sees them: the hook is called while the thread dispatches messages.
     class LiveRegionEvents
     {
     public:
@@ -150,18 +150,11 @@ namespace
 
         bool IsHooked() const { return m_hook != nullptr; }
 
-        // The IDs of the page's controls that raised one since the last call, in order; the hook is
-        // called while the sheet's messages are dispatched.
+        // Those raised since the last call, in order, once the sheet's messages have run.
         std::vector<int> Take(DigestSheet& sheet)
         {
             sheet.GetSheet().Pump();
-            std::vector<int> controls;
-            for (const HWND window : s_raised)
-            {
-                controls.push_back(::GetParent(window) == sheet.GetPage() ? ::GetDlgCtrlID(window) : 0);
-            }
-            s_raised.clear();
-            return controls;
+            return std::exchange(s_raised, {});
         }
 
     private:
@@ -169,15 +162,15 @@ namespace
         {
             if (object == OBJID_CLIENT && child == CHILDID_SELF)
             {
-                s_raised.push_back(window);
+                s_raised.push_back(::GetDlgCtrlID(window));
             }
         }
 
-        static std::vector<HWND> s_raised;
+        static std::vector<int> s_raised;
         HWINEVENTHOOK m_hook;
     };
 
-    std::vector<HWND> LiveRegionEvents::s_raised;
+    std::vector<int> LiveRegionEvents::s_raised;
 
     // UIA's LiveSetting property and its polite value, as Windows 8's headers give them.
     const GUID LiveSettingProperty = {0xC12BCD8E, 0x2A8E, 0x4950, {0x8A, 0xE7, 0x36, 0x25, 0x11, 0x1D, 0x58, 0xEB}};
@@ -251,18 +244,33 @@ namespace
         }
 
         HRESULT WINAPI SetPropValue(const BYTE*, DWORD, MSAAPROPID, VARIANT) override { return E_NOTIMPL; }
-        HRESULT WINAPI SetPropServer(const BYTE*, DWORD, const MSAAPROPID*, int, IAccPropServer*, AnnoScope) override { return E_NOTIMPL; }
+        HRESULT WINAPI SetPropServer(const BYTE*, DWORD, const MSAAPROPID*, int, IAccPropServer*, AnnoScope) override
+        {
+            return E_NOTIMPL;
+        }
         HRESULT WINAPI ClearProps(const BYTE*, DWORD, const MSAAPROPID*, int) override { return E_NOTIMPL; }
         HRESULT WINAPI SetHwndPropStr(HWND, DWORD, DWORD, MSAAPROPID, LPCWSTR) override { return E_NOTIMPL; }
-        HRESULT WINAPI SetHwndPropServer(HWND, DWORD, DWORD, const MSAAPROPID*, int, IAccPropServer*, AnnoScope) override { return E_NOTIMPL; }
+        HRESULT WINAPI SetHwndPropServer(HWND, DWORD, DWORD, const MSAAPROPID*, int, IAccPropServer*, AnnoScope) override
+        {
+            return E_NOTIMPL;
+        }
         HRESULT WINAPI ComposeHwndIdentityString(HWND, DWORD, DWORD, BYTE**, DWORD*) override { return E_NOTIMPL; }
-        HRESULT WINAPI DecomposeHwndIdentityString(const BYTE*, DWORD, HWND*, DWORD*, DWORD*) override { return E_NOTIMPL; }
+        HRESULT WINAPI DecomposeHwndIdentityString(const BYTE*, DWORD, HWND*, DWORD*, DWORD*) override
+        {
+            return E_NOTIMPL;
+        }
         HRESULT WINAPI SetHmenuProp(HMENU, DWORD, MSAAPROPID, VARIANT) override { return E_NOTIMPL; }
         HRESULT WINAPI SetHmenuPropStr(HMENU, DWORD, MSAAPROPID, LPCWSTR) override { return E_NOTIMPL; }
-        HRESULT WINAPI SetHmenuPropServer(HMENU, DWORD, const MSAAPROPID*, int, IAccPropServer*, AnnoScope) override { return E_NOTIMPL; }
+        HRESULT WINAPI SetHmenuPropServer(HMENU, DWORD, const MSAAPROPID*, int, IAccPropServer*, AnnoScope) override
+        {
+            return E_NOTIMPL;
+        }
         HRESULT WINAPI ClearHmenuProps(HMENU, DWORD, const MSAAPROPID*, int) override { return E_NOTIMPL; }
         HRESULT WINAPI ComposeHmenuIdentityString(HMENU, DWORD, BYTE**, DWORD*) override { return E_NOTIMPL; }
-        HRESULT WINAPI DecomposeHmenuIdentityString(const BYTE*, DWORD, HMENU*, DWORD*) override { return E_NOTIMPL; }
+        HRESULT WINAPI DecomposeHmenuIdentityString(const BYTE*, DWORD, HMENU*, DWORD*) override
+        {
+            return E_NOTIMPL;
+        }
 
     private:
         const HRESULT m_createAnswer;
@@ -626,7 +634,8 @@ TEST_F(DigestPageTest, ScreenReadersHearEachDigestFailureAndNewVerdictWhateverTh
         // Each control's refusal, traced where it happened and where the page's set-up went on.
         const size_t refusals = service && (FAILED(setting.createAnswer) || FAILED(setting.markAnswer)) ? 4 : 0;
         EXPECT_EQ(refusals, listener.GetLinesContaining(") LiveRegion::Mark(): ").size());
-        EXPECT_EQ(refusals, listener.GetLinesContaining(") LiveRegion::Attach(): Exception caught. Error code: 0x80070005").size());
+        EXPECT_EQ(refusals,
+                  listener.GetLinesContaining(") LiveRegion::Attach(): Exception caught. Error code: 0x80070005").size());
         EXPECT_EQ(2 + 2 * refusals, listener.GetLines().size()) << "and the missing file's two lines";
 
         service.reset();
