@@ -98,6 +98,8 @@ INT_PTR DigestryPropertyPage::OnWmInitDialog()
     m_compareBox.Attach(GetDialogItemHandle(IDC_COMPARE_EDIT));
     m_resultLabel.Attach(GetDialogItemHandle(IDC_COMPARE_RESULT));
     m_aboutLink.Attach(GetDialogItemHandle(IDC_ABOUT_LINK));
+    m_digestBoxRegion.Attach(m_digestBox.GetHandle());
+    m_resultLabelRegion.Attach(m_resultLabel.GetHandle());
 
     m_resultLabel.SetCaption(Tarn::String::Empty);
     for (const AlgorithmItem& item : AlgorithmItems)
@@ -122,6 +124,8 @@ INT_PTR DigestryPropertyPage::OnWmDestroy()
     {
         TARN_TRACE_EXCEPTION(L"DigestryPropertyPage::OnWmDestroy", exception);
     }
+    m_digestBoxRegion.Detach();
+    m_resultLabelRegion.Detach();
     return NotProcessed;
 }
 
@@ -264,6 +268,7 @@ void DigestryPropertyPage::ShowDigest(const Tarn::IBuffer& digest)
 {
     const Tarn::String text = Tarn::Formatter::FormatHexBytes(digest.GetData(), digest.GetLength(), false);
     m_digestBox.SetCaption(text);
+    m_digestBoxRegion.Announce();
     m_shownDigest = text;
     UpdateCompareResult();
 }
@@ -272,6 +277,7 @@ void DigestryPropertyPage::ShowError(HRESULT errorCode)
 {
     m_digestBox.SetCaption(
         Tarn::Formatter::Format(LoadString(IDS_COMPUTE_ERROR), Tarn::GetErrorMessage(errorCode), Tarn::Locale::Invariant));
+    m_digestBoxRegion.Announce();
     m_shownDigest.Clear();
     UpdateCompareResult();
 }
@@ -281,12 +287,24 @@ void DigestryPropertyPage::UpdateCompareResult()
     const Tarn::String expected = m_compareBox.GetCaption();
     if (expected.IsNullOrEmpty() || m_shownDigest.IsNullOrEmpty())
     {
-        m_resultLabel.SetCaption(Tarn::String::Empty);
+        ShowCompareResult(Tarn::String::Empty);
         return;
     }
     // As pasted: a trailing line break or space is a mismatch; only letter case is forgiven.
     const UINT resourceId = expected.Compare(m_shownDigest, Tarn::String::CompareMode::IgnoreCase) == 0
         ? IDS_CHECKSUM_MATCH
         : IDS_CHECKSUM_MISMATCH;
-    m_resultLabel.SetCaption(LoadString(resourceId));
+    ShowCompareResult(LoadString(resourceId));
+}
+
+void DigestryPropertyPage::ShowCompareResult(const Tarn::String& verdict)
+{
+    // The compare box reports every keystroke: a reader that repeated an unchanged verdict at each
+    // one would talk over the typing.
+    if (m_resultLabel.GetCaption() == verdict)
+    {
+        return;
+    }
+    m_resultLabel.SetCaption(verdict);
+    m_resultLabelRegion.Announce();
 }

@@ -4,6 +4,7 @@
 
 #include "hashalgorithm.h"
 #include "hashmanager.h"
+#include "liveregion.h"
 #include "propertypage.h"
 #include "tarnbuffer.h"
 #include "tarncommodule.h"
@@ -69,6 +70,7 @@ private:
     void ShowDigest(const Tarn::IBuffer& digest);
     void ShowError(HRESULT errorCode);
     void UpdateCompareResult();
+    void ShowCompareResult(const Tarn::String& verdict);
 
     // First, so that the count is given back only after every other member is gone.
     ModuleReference m_moduleReference;
@@ -82,4 +84,7 @@ private:
     Tarn::EditControl m_compareBox;
     Tarn::StaticControl m_resultLabel;
     Tarn::SysLinkControl m_aboutLink;
+    // Screen readers speak a digest or failure as it appears, and each new verdict.
+    LiveRegion m_digestBoxRegion;
+    LiveRegion m_resultLabelRegion;
 };

@@ -3,8 +3,11 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <oleacc.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -125,6 +128,173 @@ namespace
         item.mask = LIF_ITEMINDEX | LIF_URL;
         ::lstrcpynW(item.szUrl, url, L_MAX_URL_LENGTH);
         ::SendMessageW(link, LM_SETITEM, 0, reinterpret_cast<LPARAM>(&item));
+    }
+
+    // Windows 8's EVENT_OBJECT_LIVEREGIONCHANGED, which the headers for Windows 7 lack.
+    const DWORD LiveRegionChanged = 0x8019;
+
+    // The controls (by ID) that raised the live-region event on this thread, seen by an out-of-context
+    // hook as a screen reader sees them: the hook is called while the thread dispatches messages.
+    class LiveRegionEvents
+    {
+    public:
+        LiveRegionEvents()
+            : m_hook(::SetWinEventHook(LiveRegionChanged, LiveRegionChanged, nullptr, &Record, ::GetCurrentProcessId(),
+                                       ::GetCurrentThreadId(), WINEVENT_OUTOFCONTEXT))
+        {
+            s_raised.clear();
+        }
+        LiveRegionEvents(const LiveRegionEvents&) = delete;
+        LiveRegionEvents& operator=(const LiveRegionEvents&) = delete;
+        ~LiveRegionEvents() { ::UnhookWinEvent(m_hook); }
+
+        bool IsHooked() const { return m_hook != nullptr; }
+
+        // Those raised since the last call, in order, once the sheet's messages have run.
+        std::vector<int> Take(DigestSheet& sheet)
+        {
+            sheet.GetSheet().Pump();
+            return std::exchange(s_raised, {});
+        }
+
+    private:
+        static void CALLBACK Record(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD)
+        {
+            if (object == OBJID_CLIENT && child == CHILDID_SELF)
+            {
+                s_raised.push_back(::GetDlgCtrlID(window));
+            }
+        }
+
+        static std::vector<int> s_raised;
+        HWINEVENTHOOK m_hook;
+    };
+
+    std::vector<int> LiveRegionEvents::s_raised;
+
+    // UIA's LiveSetting property and its polite value, as Windows 8's headers give them.
+    const GUID LiveSettingProperty = {0xC12BCD8E, 0x2A8E, 0x4950, {0x8A, 0xE7, 0x36, 0x25, 0x11, 0x1D, 0x58, 0xEB}};
+    const LONG PoliteLiveSetting = 1;
+
+    // The accessibility server's annotation service as Windows 8 offers it, which Wine's does not (it
+    // answers E_NOTIMPL): registered on this thread in place of the system's, it records the live
+    // settings the page gives and takes back, or refuses to be made or to take one.
+    class AnnotationService final : public IAccPropServices, public IClassFactory
+    {
+    public:
+        AnnotationService(HRESULT createAnswer, HRESULT markAnswer)
+            : m_createAnswer(createAnswer), m_markAnswer(markAnswer), m_cookie(0)
+        {
+            ::CoRegisterClassObject(CLSID_AccPropServices, static_cast<IClassFactory*>(this), CLSCTX_INPROC_SERVER,
+                                    REGCLS_MULTIPLEUSE, &m_cookie);
+        }
+        AnnotationService(const AnnotationService&) = delete;
+        AnnotationService& operator=(const AnnotationService&) = delete;
+        ~AnnotationService() { ::CoRevokeClassObject(m_cookie); }
+
+        bool IsRegistered() const { return m_cookie != 0; }
+
+        // By control ID: the live settings given, and the controls whose setting was taken back while
+        // they still existed.
+        std::vector<std::pair<int, LONG>> marked;
+        std::vector<int> cleared;
+
+        // The test owns the object: COM's references do not count.
+        HRESULT WINAPI QueryInterface(REFIID iid, void** object) override
+        {
+            *object = nullptr;
+            if (iid == IID_IClassFactory)
+            {
+                *object = static_cast<IClassFactory*>(this);
+            }
+            else if (iid == IID_IUnknown || iid == IID_IAccPropServices)
+            {
+                *object = static_cast<IAccPropServices*>(this);
+            }
+            return *object != nullptr ? S_OK : E_NOINTERFACE;
+        }
+        ULONG WINAPI AddRef() override { return 2; }
+        ULONG WINAPI Release() override { return 1; }
+
+        HRESULT WINAPI CreateInstance(IUnknown*, REFIID iid, void** object) override
+        {
+            *object = nullptr;
+            return FAILED(m_createAnswer) ? m_createAnswer : QueryInterface(iid, object);
+        }
+        HRESULT WINAPI LockServer(BOOL) override { return S_OK; }
+
+        HRESULT WINAPI SetHwndProp(HWND window, DWORD object, DWORD child, MSAAPROPID property, VARIANT value) override
+        {
+            if (SUCCEEDED(m_markAnswer) && object == static_cast<DWORD>(OBJID_CLIENT) && child == CHILDID_SELF &&
+                property == LiveSettingProperty && value.vt == VT_I4)
+            {
+                marked.emplace_back(::GetDlgCtrlID(window), value.lVal);
+            }
+            return m_markAnswer;
+        }
+        HRESULT WINAPI ClearHwndProps(HWND window, DWORD object, DWORD child, const MSAAPROPID* properties,
+                                      int count) override
+        {
+            if (::IsWindow(window) && object == static_cast<DWORD>(OBJID_CLIENT) && child == CHILDID_SELF &&
+                std::find(properties, properties + count, LiveSettingProperty) != properties + count)
+            {
+                cleared.push_back(::GetDlgCtrlID(window));
+            }
+            return S_OK;
+        }
+
+        HRESULT WINAPI SetPropValue(const BYTE*, DWORD, MSAAPROPID, VARIANT) override { return E_NOTIMPL; }
+        HRESULT WINAPI SetPropServer(const BYTE*, DWORD, const MSAAPROPID*, int, IAccPropServer*, AnnoScope) override
+        {
+            return E_NOTIMPL;
+        }
+        HRESULT WINAPI ClearProps(const BYTE*, DWORD, const MSAAPROPID*, int) override { return E_NOTIMPL; }
+        HRESULT WINAPI SetHwndPropStr(HWND, DWORD, DWORD, MSAAPROPID, LPCWSTR) override { return E_NOTIMPL; }
+        HRESULT WINAPI SetHwndPropServer(HWND, DWORD, DWORD, const MSAAPROPID*, int, IAccPropServer*, AnnoScope) override
+        {
+            return E_NOTIMPL;
+        }
+        HRESULT WINAPI ComposeHwndIdentityString(HWND, DWORD, DWORD, BYTE**, DWORD*) override { return E_NOTIMPL; }
+        HRESULT WINAPI DecomposeHwndIdentityString(const BYTE*, DWORD, HWND*, DWORD*, DWORD*) override
+        {
+            return E_NOTIMPL;
+        }
+        HRESULT WINAPI SetHmenuProp(HMENU, DWORD, MSAAPROPID, VARIANT) override { return E_NOTIMPL; }
+        HRESULT WINAPI SetHmenuPropStr(HMENU, DWORD, MSAAPROPID, LPCWSTR) override { return E_NOTIMPL; }
+        HRESULT WINAPI SetHmenuPropServer(HMENU, DWORD, const MSAAPROPID*, int, IAccPropServer*, AnnoScope) override
+        {
+            return E_NOTIMPL;
+        }
+        HRESULT WINAPI ClearHmenuProps(HMENU, DWORD, const MSAAPROPID*, int) override { return E_NOTIMPL; }
+        HRESULT WINAPI ComposeHmenuIdentityString(HMENU, DWORD, BYTE**, DWORD*) override { return E_NOTIMPL; }
+        HRESULT WINAPI DecomposeHmenuIdentityString(const BYTE*, DWORD, HMENU*, DWORD*) override
+        {
+            return E_NOTIMPL;
+        }
+
+    private:
+        const HRESULT m_createAnswer;
+        const HRESULT m_markAnswer;
+        DWORD m_cookie;
+    };
+
+    // The name a screen reader gives the control, as the accessibility server answers for it.
+    std::wstring AccessibleName(HWND control)
+    {
+        Tarn::Com::ComAutoPtr<IAccessible> accessible;
+        VARIANT self = {};
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        BSTR name = nullptr;
+        if (FAILED(::AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                                reinterpret_cast<void**>(accessible.GetAddress()))) ||
+            accessible->get_accName(self, &name) != S_OK)
+        {
+            return L"(no name)";
+        }
+        const std::wstring text(name, ::SysStringLen(name));
+        ::SysFreeString(name);
+        return text;
     }
 
     // The first line of the file once it has one; the file is then deleted.
@@ -391,4 +561,112 @@ TEST_F(DigestPageTest, EnlargingThePageStretchesTheControlsToTheMarginsAndKeepsT
         EXPECT_EQ(client.bottom - ControlRectangle(page, IDC_ALGORITHM_COMBO).top, link.bottom);
         EXPECT_EQ(linkBefore.bottom - linkBefore.top, link.bottom - link.top);
     }
+}
+
+TEST_F(DigestPageTest, ScreenReadersHearEachDigestFailureAndNewVerdictWhateverTheAnnotationServiceDoes)
+{
+    std::wstring missing;
+    {
+        const TemporaryFile gone("");
+        missing = gone.GetPath();
+    }
+    const TemporaryFile abc("abc");
+    const std::wstring abcMd5 = Wide(CryptoTest::KnownAnswers()[0].abc);
+    // The shell's thread has COM, where the annotation service lives.
+    struct Setting
+    {
+        const char* name;
+        bool com;
+        bool standIn;
+        HRESULT createAnswer;
+        HRESULT markAnswer;
+    };
+    const Setting settings[] = {
+        {"no COM", false, false, S_OK, S_OK},
+        {"the system's service", true, false, S_OK, S_OK},
+        {"Windows 8's service", true, true, S_OK, S_OK},
+        {"a service that cannot be made", true, true, E_ACCESSDENIED, S_OK},
+        {"a service that refuses the setting", true, true, S_OK, E_ACCESSDENIED},
+    };
+
+    for (const Setting& setting : settings)
+    {
+        SCOPED_TRACE(setting.name);
+        ASSERT_TRUE(!setting.com || ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED) == S_OK);
+        std::unique_ptr<AnnotationService> service(
+            setting.standIn ? new AnnotationService(setting.createAnswer, setting.markAnswer) : nullptr);
+        ASSERT_TRUE(!service || service->IsRegistered());
+        TarnTest::DebugOutputListener listener;
+        LiveRegionEvents events;
+        ASSERT_TRUE(events.IsHooked());
+        {
+            DigestSheet sheet(*s_library, {abc.GetPath(), missing});
+            EXPECT_EQ(abcMd5, sheet.WaitForDigest());
+            EXPECT_EQ(std::vector<int>{IDC_DIGEST_EDIT}, events.Take(sheet)) << "the digest replaced \"Computing...\"";
+
+            sheet.PasteExpected(abcMd5);
+            EXPECT_EQ(std::vector<int>{IDC_COMPARE_RESULT}, events.Take(sheet)) << "match";
+            sheet.PasteExpected(Upper(abcMd5));
+            EXPECT_EQ(std::vector<int>{}, events.Take(sheet)) << "still a match";
+            sheet.PasteExpected(abcMd5 + L"0");
+            EXPECT_EQ(std::vector<int>{IDC_COMPARE_RESULT}, events.Take(sheet)) << "mismatch";
+            sheet.PasteExpected(L"");
+            EXPECT_EQ(std::vector<int>{IDC_COMPARE_RESULT}, events.Take(sheet)) << "cleared";
+
+            ASSERT_TRUE(sheet.GetSheet().SelectPage(1));
+            EXPECT_EQ(0u, sheet.WaitForDigest().find(ErrorIntroduction));
+            EXPECT_EQ(std::vector<int>{IDC_DIGEST_EDIT}, events.Take(sheet)) << "the failure";
+        }
+
+        if (service && SUCCEEDED(setting.createAnswer) && SUCCEEDED(setting.markAnswer))
+        {
+            const std::pair<int, LONG> digest(IDC_DIGEST_EDIT, PoliteLiveSetting);
+            const std::pair<int, LONG> verdict(IDC_COMPARE_RESULT, PoliteLiveSetting);
+            EXPECT_EQ((std::vector<std::pair<int, LONG>>{digest, verdict, digest, verdict}), service->marked);
+            EXPECT_EQ((std::vector<int>{IDC_DIGEST_EDIT, IDC_COMPARE_RESULT, IDC_DIGEST_EDIT, IDC_COMPARE_RESULT}),
+                      service->cleared)
+                << "taken back before the controls went";
+        }
+        else if (service)
+        {
+            EXPECT_TRUE(service->marked.empty() && service->cleared.empty());
+        }
+        // Each control's refusal, traced where it happened and where the page's set-up went on.
+        const size_t refusals = service && (FAILED(setting.createAnswer) || FAILED(setting.markAnswer)) ? 4 : 0;
+        EXPECT_EQ(refusals, listener.GetLinesContaining(") LiveRegion::Mark(): ").size());
+        EXPECT_EQ(refusals,
+                  listener.GetLinesContaining(") LiveRegion::Attach(): Exception caught. Error code: 0x80070005").size());
+        EXPECT_EQ(2 + 2 * refusals, listener.GetLines().size()) << "and the missing file's two lines";
+
+        service.reset();
+        if (setting.com)
+        {
+            ::CoUninitialize();
+        }
+    }
+}
+
+TEST_F(DigestPageTest, ScreenReadersNameEveryInputByItsLabelAndTheVerdictAndLinkByTheirText)
+{
+    const TemporaryFile abc("abc");
+    DigestSheet sheet(*s_library, {abc.GetPath()});
+    sheet.PasteExpected(sheet.WaitForDigest());
+    const HWND page = sheet.GetPage();
+
+    // Windows names an input by the label just before it; Wine's server does so for edit boxes only
+    // and names a combo box by its selection, so the combo's label is checked where Windows reads it.
+    const HWND comboLabel = ::GetWindow(::GetDlgItem(page, IDC_ALGORITHM_COMBO), GW_HWNDPREV);
+    EXPECT_EQ(L"Checksum algorithm:", AccessibleName(comboLabel));
+
+    const std::pair<int, const wchar_t*> names[] = {
+        {IDC_DIGEST_EDIT, L"File checksum:"},
+        {IDC_COMPARE_EDIT, L"Compare to:"},
+        {IDC_COMPARE_RESULT, L"Checksum match"},
+    };
+    for (const auto& name : names)
+    {
+        EXPECT_EQ(name.second, AccessibleName(::GetDlgItem(page, name.first))) << name.first;
+    }
+    const std::wstring link = AccessibleName(::GetDlgItem(page, IDC_ABOUT_LINK));
+    EXPECT_EQ(0u, link.find(L"Digestry version 1.0.2")) << std::string(link.begin(), link.end());
 }
