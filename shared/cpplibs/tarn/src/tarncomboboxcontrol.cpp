@@ -2,7 +2,7 @@
 
 #include "tarnexception.h"
 #include "tarntrace.h"
-#include "tarnwindowfailure.h"
+#include "tarnfailure.h"
 
 namespace
 {

@@ -4,7 +4,7 @@
 
 #include "tarnexception.h"
 #include "tarntrace.h"
-#include "tarnwindowfailure.h"
+#include "tarnfailure.h"
 
 namespace
 {
@@ -168,7 +168,7 @@ namespace Tarn
     {
         if (!::SetPropW(m_handle, name.GetBuffer(), data))
         {
-            ThrowLastWindowError();
+            ThrowLastError();
         }
     }
 
@@ -235,7 +235,7 @@ namespace Tarn
         HWND previous = ::SetFocus(m_handle);
         if (previous == nullptr && ::GetLastError() != ERROR_SUCCESS)
         {
-            ThrowLastWindowError();
+            ThrowLastError();
         }
         return previous;
     }
@@ -250,7 +250,7 @@ namespace Tarn
         RECT rectangle;
         if (!::GetWindowRect(m_handle, &rectangle))
         {
-            ThrowLastWindowError();
+            ThrowLastError();
         }
         return rectangle;
     }
@@ -260,7 +260,7 @@ namespace Tarn
         RECT rectangle;
         if (!::GetClientRect(m_handle, &rectangle))
         {
-            ThrowLastWindowError();
+            ThrowLastError();
         }
         return rectangle;
     }
@@ -280,7 +280,7 @@ namespace Tarn
         if (::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rectangle), 2) == 0
             && ::GetLastError() != ERROR_SUCCESS)
         {
-            ThrowLastWindowError();
+            ThrowLastError();
         }
         return rectangle;
     }
@@ -289,7 +289,7 @@ namespace Tarn
     {
         if (!::SetWindowPos(m_handle, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOACTIVATE))
         {
-            ThrowLastWindowError();
+            ThrowLastError();
         }
     }
 
@@ -339,7 +339,7 @@ namespace Tarn
     {
         if (!::MoveWindow(m_handle, x, y, width, height, repaint ? TRUE : FALSE))
         {
-            ThrowLastWindowError();
+            ThrowLastError();
         }
     }
 
@@ -433,7 +433,7 @@ namespace Tarn
     {
         if (!::InvalidateRect(m_handle, nullptr, erase ? TRUE : FALSE))
         {
-            ThrowLastWindowError();
+            ThrowLastError();
         }
     }
 
@@ -441,7 +441,7 @@ namespace Tarn
     {
         if (!::UpdateWindow(m_handle))
         {
-            ThrowLastWindowError();
+            ThrowLastError();
         }
     }
 
@@ -449,7 +449,7 @@ namespace Tarn
     {
         if (!::DestroyWindow(m_handle))
         {
-            ThrowLastWindowError();
+            ThrowLastError();
         }
     }
 
@@ -458,7 +458,7 @@ namespace Tarn
         const UINT_PTR timer = ::SetTimer(m_handle, id, interval, nullptr);
         if (timer == 0)
         {
-            ThrowLastWindowError();
+            ThrowLastError();
         }
         return timer;
     }
@@ -467,7 +467,7 @@ namespace Tarn
     {
         if (!::KillTimer(m_handle, id))
         {
-            ThrowLastWindowError();
+            ThrowLastError();
         }
     }
 
@@ -485,7 +485,7 @@ namespace Tarn
     {
         if (!::PostMessageW(m_handle, message, wParam, lParam))
         {
-            ThrowLastWindowError();
+            ThrowLastError();
         }
     }
 
