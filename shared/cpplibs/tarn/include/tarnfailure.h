@@ -44,6 +44,16 @@ namespace Tarn
         ::Tarn::ThrowWin32Error(tarnFailedCallError);                                           \
     } while (false)
 
+// A failed COM or shell call: traces the message at ERROR with the HRESULT as argument 0, then
+// throws SystemException with it.
+#define TARN_THROW_HRESULT(function, message, result)                                            \
+    do                                                                                          \
+    {                                                                                           \
+        const HRESULT tarnFailedCallResult = (result);                                          \
+        TARN_TRACE(::Tarn::TraceLevel::Error, (function), (message), tarnFailedCallResult);     \
+        throw ::Tarn::SystemException(tarnFailedCallResult);                                    \
+    } while (false)
+
 // Runs a call with the thread's last-error value cleared first and yields its answer; afterwards
 // GetLastError() holds the call's own error, or ERROR_SUCCESS where it set none. For calls that may
 // fail without setting an error (a combo box's messages), so that no earlier call's error is blamed
