@@ -54,6 +54,15 @@ namespace Tarn
         throw ::Tarn::SystemException(tarnFailedCallResult);                                    \
     } while (false)
 
+// A failure that is traced in words of its own, without arguments (a call whose failure carries no
+// error, a state check that is traced): traces the message at ERROR, then throws the exception.
+#define TARN_THROW_TRACED(function, message, exception)                                          \
+    do                                                                                          \
+    {                                                                                           \
+        TARN_TRACE(::Tarn::TraceLevel::Error, (function), (message));                           \
+        throw exception;                                                                        \
+    } while (false)
+
 // Runs a call with the thread's last-error value cleared first and yields its answer; afterwards
 // GetLastError() holds the call's own error, or ERROR_SUCCESS where it set none. For calls that may
 // fail without setting an error (a combo box's messages), so that no earlier call's error is blamed
