@@ -172,17 +172,12 @@ namespace Tarn
         for (UINT32 capacity = InitialLoadCapacity;; capacity *= 2)
         {
             AutoRefCountPtr<StringBuffer> buffer(new StringBuffer(nullptr, capacity));
-            // LoadStringW reports a missing string in an existing block without setting an error;
-            // a stale error from an earlier call must not turn that into a failure.
-            ::SetLastError(ERROR_SUCCESS);
-            const int length = ::LoadStringW(instance, resourceId, buffer->GetCharacters(), static_cast<int>(capacity));
+            // LoadStringW reports a missing string in an existing block without setting an error.
+            const int length = TARN_CALL_WIN32_FRESH(
+                ::LoadStringW(instance, resourceId, buffer->GetCharacters(), static_cast<int>(capacity)), 0,
+                L"Tarn::String::Load", L"LoadString() failed, error code 0x{0:X}");
             if (length == 0)
             {
-                const DWORD error = ::GetLastError();
-                if (error != ERROR_SUCCESS)
-                {
-                    TARN_THROW_WIN32(L"Tarn::String::Load", L"LoadString() failed, error code 0x{0:X}", error);
-                }
                 buffer->GetCharacters()[0] = L'\0';
                 TakeBuffer(buffer.Detach());
                 return;
@@ -594,7 +589,7 @@ namespace Tarn
             ::WideCharToMultiByte(CP_UTF8, 0, GetBuffer(), -1, reinterpret_cast<LPSTR>(buffer), size, nullptr, nullptr);
         if (written == 0)
         {
-            throw SystemException(HResultFromWin32(::GetLastError()));
+            ThrowLastError();
         }
         return static_cast<UINT32>(written);
     }
