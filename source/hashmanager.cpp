@@ -5,6 +5,7 @@
 #include "tarnexception.h"
 #include "tarnfailure.h"
 #include "tarnlist.h"
+#include "tarnscopeexit.h"
 #include "tarnsynch.h"
 #include "tarntrace.h"
 
@@ -70,30 +71,26 @@ bool HashManager::ComputeHash(Crypto::HashAlgorithm algorithm)
     {
         const _HASH_DATA_ENTRY entry = {nullptr, operation.Get(), S_OK};
         m_entries.Add(EntryPair(algorithm, entry));
-    }
-    catch (const Tarn::Exception& exception)
-    {
-        TARN_TRACE_EXCEPTION(L"HashManager::ComputeHash", exception);
-        throw;
-    }
-    // The entry owns the reference now. A failed start completes the operation right here: the
-    // completion callback (re-entering the lock this thread holds) records the failure, posts it
-    // and drops the entry's reference, which may destroy the operation.
-    ComputeHashOperation* started = operation.Detach();
-    try
-    {
+        // The entry owns the reference now. A failed start completes the operation right here: the
+        // completion callback (re-entering the lock this thread holds) records the failure, posts it
+        // and drops the entry's reference, which may destroy the operation.
+        ComputeHashOperation* started = operation.Detach();
+        // A start that throws leaves no entry behind, and only what the entry still holds is
+        // released: the callback may have dropped it already.
+        Tarn::ScopeExit dropEntry([this, algorithm]() noexcept {
+            EntryPair* added = m_entries.Find(algorithm);
+            if (added != nullptr)
+            {
+                added->Value.ReleaseOperation();
+                m_entries.Remove(algorithm);
+            }
+        });
         started->Start();
+        dropEntry.Dismiss();
     }
     catch (const Tarn::Exception& exception)
     {
         TARN_TRACE_EXCEPTION(L"HashManager::ComputeHash", exception);
-        // Only what the entry still holds is released: the callback may have dropped it already.
-        EntryPair* entry = m_entries.Find(algorithm);
-        if (entry != nullptr && entry->Value.Operation != nullptr)
-        {
-            entry->Value.Operation->Release();
-        }
-        m_entries.Remove(algorithm);
         throw;
     }
     return true;
@@ -172,6 +169,7 @@ void HashManager::CancelActiveComputeOperations()
     TARN_TRACE(Tarn::TraceLevel::Info, L"HashManager::CancelActiveComputeOperations",
                L"Cancelling all active compute operations");
     OperationList operations;
+    const Tarn::ScopeExit releaseOperations([&operations]() noexcept { ReleaseOperations(operations); });
     try
     {
         {
@@ -221,10 +219,8 @@ void HashManager::CancelActiveComputeOperations()
     catch (const Tarn::Exception& exception)
     {
         TARN_TRACE_EXCEPTION(L"HashManager::CancelActiveComputeOperations", exception);
-        ReleaseOperations(operations);
         throw;
     }
-    ReleaseOperations(operations);
 }
 
 void HashManager::RemoveAllEntries()
@@ -232,12 +228,7 @@ void HashManager::RemoveAllEntries()
     Tarn::Enumerator<EntryPair> enumerator = m_entries.GetEnumerator();
     while (enumerator.MoveNext())
     {
-        _HASH_DATA_ENTRY& entry = enumerator.GetCurrent()->Value;
-        if (entry.Digest != nullptr)
-        {
-            entry.Digest->Release();
-            entry.Digest = nullptr;
-        }
+        enumerator.GetCurrent()->Value.Release();
     }
     enumerator.Close();
     m_entries.Clear();
@@ -278,7 +269,27 @@ void HashManager::OnComputeHashOperationCompleted(ComputeHashOperation* operatio
     EntryPair* entry = m_entries.Find(algorithm);
     if (entry != nullptr && entry->Value.Operation == operation)
     {
-        entry->Value.Operation = nullptr;
-        operation->Release();
+        entry->Value.ReleaseOperation();
+    }
+}
+
+void HashManager::_HASH_DATA_ENTRY::ReleaseOperation() noexcept
+{
+    // Forgotten before the release, which may destroy the operation.
+    ComputeHashOperation* const held = Operation;
+    Operation = nullptr;
+    if (held != nullptr)
+    {
+        held->Release();
+    }
+}
+
+void HashManager::_HASH_DATA_ENTRY::Release() noexcept
+{
+    ReleaseOperation();
+    if (Digest != nullptr)
+    {
+        Digest->Release();
+        Digest = nullptr;
     }
 }
