@@ -119,6 +119,7 @@ HRESULT HashManager::GetErrorCode(Crypto::HashAlgorithm algorithm) const
 
 void HashManager::Shutdown()
 {
+    const PCWSTR function = L"HashManager::Shutdown";
     {
         Tarn::AutoSynchronizer lock(&m_lock);
         if (m_state != HashManagerState::Active)
@@ -134,17 +135,17 @@ void HashManager::Shutdown()
     }
     try
     {
-        TARN_TRACE(Tarn::TraceLevel::Info, L"HashManager::Shutdown", L"Shutting down HashManager");
+        TARN_TRACE(Tarn::TraceLevel::Info, function, L"Shutting down HashManager");
         CancelActiveComputeOperations();
 
         Tarn::AutoSynchronizer lock(&m_lock);
         RemoveAllEntries();
         m_state = HashManagerState::ShutDown;
-        TARN_TRACE(Tarn::TraceLevel::Info, L"HashManager::Shutdown", L"HashManager was shut down successfully");
+        TARN_TRACE(Tarn::TraceLevel::Info, function, L"HashManager was shut down successfully");
     }
     catch (const Tarn::Exception& exception)
     {
-        TARN_TRACE_EXCEPTION(L"HashManager::Shutdown", exception);
+        TARN_TRACE_EXCEPTION(function, exception);
         Tarn::AutoSynchronizer lock(&m_lock);
         m_state = HashManagerState::Active;
     }
@@ -166,8 +167,8 @@ void HashManager::RequireActive() const
 
 void HashManager::CancelActiveComputeOperations()
 {
-    TARN_TRACE(Tarn::TraceLevel::Info, L"HashManager::CancelActiveComputeOperations",
-               L"Cancelling all active compute operations");
+    const PCWSTR function = L"HashManager::CancelActiveComputeOperations";
+    TARN_TRACE(Tarn::TraceLevel::Info, function, L"Cancelling all active compute operations");
     OperationList operations;
     const Tarn::ScopeExit releaseOperations([&operations]() noexcept { ReleaseOperations(operations); });
     try
@@ -189,8 +190,7 @@ void HashManager::CancelActiveComputeOperations()
                 }
             }
             const UINT32 found = operations.GetCount();
-            TARN_TRACE(Tarn::TraceLevel::Info, L"HashManager::CancelActiveComputeOperations",
-                       L"Found {0} active compute operations", found);
+            TARN_TRACE(Tarn::TraceLevel::Info, function, L"Found {0} active compute operations", found);
         }
 
         const UINT32 count = operations.GetCount();
@@ -206,19 +206,18 @@ void HashManager::CancelActiveComputeOperations()
                 handles[i] = operation->GetCallbackReturnedHandle();
                 operation->Cancel();
             }
-            TARN_TRACE(Tarn::TraceLevel::Info, L"HashManager::CancelActiveComputeOperations",
+            TARN_TRACE(Tarn::TraceLevel::Info, function,
                        L"Waiting for {0} active compute operations to complete...", count);
             if (::WaitForMultipleObjects(count, handles.Get(), TRUE, INFINITE) == WAIT_FAILED)
             {
-                TARN_THROW_WIN32(L"HashManager::CancelActiveComputeOperations",
-                                 L"WaitForMultipleObjects() failed. Error code 0x{0:X8}", ::GetLastError());
+                TARN_THROW_WIN32(function, L"WaitForMultipleObjects() failed. Error code 0x{0:X8}", ::GetLastError());
             }
-            TARN_TRACE(Tarn::TraceLevel::Info, L"HashManager::CancelActiveComputeOperations", L"Wait succeded");
+            TARN_TRACE(Tarn::TraceLevel::Info, function, L"Wait succeded");
         }
     }
     catch (const Tarn::Exception& exception)
     {
-        TARN_TRACE_EXCEPTION(L"HashManager::CancelActiveComputeOperations", exception);
+        TARN_TRACE_EXCEPTION(function, exception);
         throw;
     }
 }
