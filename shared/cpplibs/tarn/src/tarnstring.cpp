@@ -22,6 +22,24 @@ namespace
 
     // The UTF-8 conversions count in int.
     const UINT32 MaximumConversionCount = static_cast<UINT32>(std::numeric_limits<int>::max());
+
+    // Both forms of String::GetStringLength: a null text has length 0, one without a terminator
+    // within STRSAFE_MAX_CCH characters is refused, with the failed measure named in the trace.
+    template <typename Character>
+    UINT32 MeasureText(const Character* text, HRESULT(WINAPI* measure)(const Character*, size_t, size_t*),
+                       PCWSTR failure)
+    {
+        if (text == nullptr)
+        {
+            return 0;
+        }
+        size_t length = 0;
+        if (FAILED(measure(text, STRSAFE_MAX_CCH, &length)))
+        {
+            TARN_THROW_TRACED(L"Tarn::String::GetStringLength", failure, Tarn::ArgumentException());
+        }
+        return static_cast<UINT32>(length);
+    }
 }
 
 namespace Tarn
@@ -608,32 +626,12 @@ namespace Tarn
 
     UINT32 String::GetStringLength(PCWSTR text)
     {
-        if (text == nullptr)
-        {
-            return 0;
-        }
-        size_t length = 0;
-        if (FAILED(::StringCchLengthW(text, STRSAFE_MAX_CCH, &length)))
-        {
-            TARN_TRACE(TraceLevel::Error, L"Tarn::String::GetStringLength", L"StringCchLengthW() failed");
-            throw ArgumentException();
-        }
-        return static_cast<UINT32>(length);
+        return MeasureText(text, &::StringCchLengthW, L"StringCchLengthW() failed");
     }
 
     UINT32 String::GetStringLength(const char* text)
     {
-        if (text == nullptr)
-        {
-            return 0;
-        }
-        size_t length = 0;
-        if (FAILED(::StringCchLengthA(text, STRSAFE_MAX_CCH, &length)))
-        {
-            TARN_TRACE(TraceLevel::Error, L"Tarn::String::GetStringLength", L"StringCchLengthA() failed");
-            throw ArgumentException();
-        }
-        return static_cast<UINT32>(length);
+        return MeasureText(text, &::StringCchLengthA, L"StringCchLengthA() failed");
     }
 
     UINT32 String::GetRequiredBufferSize(PCWSTR text, UINT codePage)
