@@ -4,7 +4,6 @@
 #include "tarnautoptr.h"
 #include "tarnexception.h"
 #include "tarnfailure.h"
-#include "tarnlist.h"
 #include "tarnscopeexit.h"
 #include "tarnsynch.h"
 #include "tarntrace.h"
@@ -13,17 +12,6 @@ namespace
 {
     const wchar_t TraceSource[] = L"hashmanager";
 
-    typedef Tarn::Containers::List<ComputeHashOperation*> OperationList;
-
-    void ReleaseOperations(OperationList& operations)
-    {
-        Tarn::Enumerator<ComputeHashOperation*> enumerator = operations.GetEnumerator();
-        while (enumerator.MoveNext())
-        {
-            (*enumerator.GetCurrent())->Release();
-        }
-        operations.Clear();
-    }
 }
 
 HashManager::HashManager()
@@ -169,31 +157,42 @@ void HashManager::CancelActiveComputeOperations()
 {
     const PCWSTR function = L"HashManager::CancelActiveComputeOperations";
     TARN_TRACE(Tarn::TraceLevel::Info, function, L"Cancelling all active compute operations");
-    OperationList operations;
-    const Tarn::ScopeExit releaseOperations([&operations]() noexcept { ReleaseOperations(operations); });
     try
     {
+        // No entry is added while the manager shuts down, so the count bounds the operations found.
+        UINT32 capacity = 0;
         {
             Tarn::AutoSynchronizer lock(&m_lock);
-            if (m_entries.GetCount() == 0)
+            capacity = m_entries.GetCount();
+        }
+        if (capacity == 0)
+        {
+            return;
+        }
+        // Each operation waited for holds a reference taken here, so that none goes meanwhile.
+        Tarn::AutoArrayPtr<ComputeHashOperation*> operations(new ComputeHashOperation*[capacity]);
+        UINT32 count = 0;
+        const Tarn::ScopeExit releaseOperations([&operations, &count]() noexcept {
+            for (UINT32 i = 0; i < count; ++i)
             {
-                return;
+                operations[i]->Release();
             }
+        });
+        {
+            Tarn::AutoSynchronizer lock(&m_lock);
             Tarn::Enumerator<EntryPair> enumerator = m_entries.GetEnumerator();
-            while (enumerator.MoveNext())
+            while (count < capacity && enumerator.MoveNext())
             {
                 ComputeHashOperation* operation = enumerator.GetCurrent()->Value.Operation;
                 if (operation != nullptr)
                 {
-                    operations.Add(operation);
                     operation->AddRef();
+                    operations[count++] = operation;
                 }
             }
-            const UINT32 found = operations.GetCount();
-            TARN_TRACE(Tarn::TraceLevel::Info, function, L"Found {0} active compute operations", found);
+            TARN_TRACE(Tarn::TraceLevel::Info, function, L"Found {0} active compute operations", count);
         }
 
-        const UINT32 count = operations.GetCount();
         if (count > 0)
         {
             // The completion event is set before the completion callback runs, and the callback uses
@@ -202,12 +201,11 @@ void HashManager::CancelActiveComputeOperations()
             Tarn::AutoArrayPtr<HANDLE> handles(new HANDLE[count]);
             for (UINT32 i = 0; i < count; ++i)
             {
-                ComputeHashOperation* operation = operations.GetAt(i);
-                handles[i] = operation->GetCallbackReturnedHandle();
-                operation->Cancel();
+                handles[i] = operations[i]->GetCallbackReturnedHandle();
+                operations[i]->Cancel();
             }
-            TARN_TRACE(Tarn::TraceLevel::Info, function,
-                       L"Waiting for {0} active compute operations to complete...", count);
+            TARN_TRACE(Tarn::TraceLevel::Info, function, L"Waiting for {0} active compute operations to complete...",
+                       count);
             if (::WaitForMultipleObjects(count, handles.Get(), TRUE, INFINITE) == WAIT_FAILED)
             {
                 TARN_THROW_WIN32(function, L"WaitForMultipleObjects() failed. Error code 0x{0:X8}", ::GetLastError());

@@ -60,7 +60,7 @@ namespace Tarn
     do                                                                                          \
     {                                                                                           \
         TARN_TRACE(::Tarn::TraceLevel::Error, (function), (message));                           \
-        throw exception;                                                                        \
+        throw(exception);                                                                       \
     } while (false)
 
 // Runs a call with the thread's last-error value cleared first and yields its answer; afterwards
