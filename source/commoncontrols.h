@@ -14,16 +14,13 @@
 //
 // The functions return comctl32's own answers, with the last-error value it left. Only when the
 // library cannot be loaded or a function is missing do they throw: traced, as SystemException.
-class CommonControls
+namespace CommonControls
 {
-public:
-    CommonControls() = delete;
-
     // CreatePropertySheetPageW. The descriptor may be of any layout its dwSize names; one large
     // enough to carry a context (dwSize at least 96) that does not name one itself is given
     // PSP_USEFUSIONCONTEXT and the module's context, so that the page's dialog and controls are
     // made from Common Controls 6.0.
-    static HPROPSHEETPAGE CreatePage(PROPSHEETPAGEW_V3& page);
-    static BOOL DestroyPage(HPROPSHEETPAGE page);
-    static BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX& controls);
-};
+    HPROPSHEETPAGE CreatePage(PROPSHEETPAGEW_V3& page);
+    BOOL DestroyPage(HPROPSHEETPAGE page);
+    BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX& controls);
+}

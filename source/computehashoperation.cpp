@@ -2,6 +2,7 @@
 
 #include "hashalgorithmprovider.h"
 #include "tarnexception.h"
+#include "tarnscopeexit.h"
 #include "tarnsynch.h"
 #include "tarnthread.h"
 #include "tarntrace.h"
@@ -146,17 +147,19 @@ void ComputeHashOperation::OnCancel()
 void ComputeHashOperation::OnCompleted()
 {
     // Completion holds a reference of its own until this returns, so the operation outlives the
-    // callback even when the callback drops the last outside reference.
-    try
-    {
-        m_completionCallback.Invoke(this);
-    }
-    catch (const Tarn::Exception&)
-    {
-        m_callbackReturned.Set();
-        throw;
-    }
-    m_callbackReturned.Set();
+    // callback even when the callback drops the last outside reference. The manager waits on the
+    // event for the callback to have returned, whichever way it returns.
+    const Tarn::ScopeExit callbackReturned([this]() noexcept {
+        try
+        {
+            m_callbackReturned.Set();
+        }
+        catch (const Tarn::Exception& exception)
+        {
+            TARN_TRACE_EXCEPTION(L"ComputeHashOperation::OnCompleted", exception);
+        }
+    });
+    m_completionCallback.Invoke(this);
 }
 
 bool ComputeHashOperation::HashFile(Crypto::Hash& hash)
@@ -187,19 +190,12 @@ bool ComputeHashOperation::ReadBlock(BYTE* block, UINT32& count)
         }
         m_reading = true;
     }
-    try
-    {
-        // The worker is the file's only user while it runs, so it reads without the lock.
-        count = m_file->Read(block, BlockSize);
-    }
-    catch (const Tarn::Exception&)
-    {
+    const Tarn::ScopeExit readDone([this]() noexcept {
         Tarn::AutoSynchronizer lock(GetLock());
         m_reading = false;
-        throw;
-    }
-    Tarn::AutoSynchronizer lock(GetLock());
-    m_reading = false;
+    });
+    // The worker is the file's only user while it runs, so it reads without the lock.
+    count = m_file->Read(block, BlockSize);
     return true;
 }
 

@@ -67,10 +67,10 @@ DigestryPropertyPage::ModuleReference::~ModuleReference()
 
 DigestryPropertyPage::DigestryPropertyPage(Tarn::Com::IComModule* module, HINSTANCE moduleInstance,
                                            const Tarn::String& filePath)
-    : PropertyPage(IDD_DIGESTRY_PAGE, moduleInstance), m_moduleReference(module), m_activated(false)
+    : PropertyPage(IDD_DIGESTRY_PAGE, moduleInstance), m_moduleReference(module), m_activated(false),
+      m_filePath(filePath)
 {
     TARN_TRACE(Tarn::TraceLevel::Info, L"DigestryPropertyPage::DigestryPropertyPage", L"DigestryPropertyPage constructor");
-    m_filePath = filePath;
 }
 
 DigestryPropertyPage::~DigestryPropertyPage()
@@ -206,11 +206,11 @@ INT_PTR DigestryPropertyPage::OnControlCommand(HWND, UINT16 controlId, UINT16 no
 
 INT_PTR DigestryPropertyPage::OnHashComputationCompleted(HashManager::CompletionKind kind, UINT32 algorithm)
 {
-    if (algorithm != static_cast<UINT32>(GetSelectedAlgorithm()))
+    const Crypto::HashAlgorithm completed = static_cast<Crypto::HashAlgorithm>(algorithm);
+    if (completed != GetSelectedAlgorithm())
     {
         return NotProcessed;
     }
-    const Crypto::HashAlgorithm completed = static_cast<Crypto::HashAlgorithm>(algorithm);
     if (kind == HashManager::CompletionKind::Completed)
     {
         Tarn::AutoRefCountPtr<Tarn::IBuffer> digest(m_hashManager.GetHash(completed));

@@ -4,7 +4,7 @@
 #include "tarnautoptr.h"
 #include "tarnexception.h"
 #include "tarnfailure.h"
-#include "tarnlist.h"
+#include "tarnscopeexit.h"
 #include "tarnsynch.h"
 #include "tarntrace.h"
 
@@ -12,17 +12,6 @@ namespace
 {
     const wchar_t TraceSource[] = L"hashmanager";
 
-    typedef Tarn::Containers::List<ComputeHashOperation*> OperationList;
-
-    void ReleaseOperations(OperationList& operations)
-    {
-        Tarn::Enumerator<ComputeHashOperation*> enumerator = operations.GetEnumerator();
-        while (enumerator.MoveNext())
-        {
-            (*enumerator.GetCurrent())->Release();
-        }
-        operations.Clear();
-    }
 }
 
 HashManager::HashManager()
@@ -70,30 +59,26 @@ bool HashManager::ComputeHash(Crypto::HashAlgorithm algorithm)
     {
         const _HASH_DATA_ENTRY entry = {nullptr, operation.Get(), S_OK};
         m_entries.Add(EntryPair(algorithm, entry));
-    }
-    catch (const Tarn::Exception& exception)
-    {
-        TARN_TRACE_EXCEPTION(L"HashManager::ComputeHash", exception);
-        throw;
-    }
-    // The entry owns the reference now. A failed start completes the operation right here: the
-    // completion callback (re-entering the lock this thread holds) records the failure, posts it
-    // and drops the entry's reference, which may destroy the operation.
-    ComputeHashOperation* started = operation.Detach();
-    try
-    {
+        // The entry owns the reference now. A failed start completes the operation right here: the
+        // completion callback (re-entering the lock this thread holds) records the failure, posts it
+        // and drops the entry's reference, which may destroy the operation.
+        ComputeHashOperation* started = operation.Detach();
+        // A start that throws leaves no entry behind, and only what the entry still holds is
+        // released: the callback may have dropped it already.
+        Tarn::ScopeExit dropEntry([this, algorithm]() noexcept {
+            EntryPair* added = m_entries.Find(algorithm);
+            if (added != nullptr)
+            {
+                added->Value.ReleaseOperation();
+                m_entries.Remove(algorithm);
+            }
+        });
         started->Start();
+        dropEntry.Dismiss();
     }
     catch (const Tarn::Exception& exception)
     {
         TARN_TRACE_EXCEPTION(L"HashManager::ComputeHash", exception);
-        // Only what the entry still holds is released: the callback may have dropped it already.
-        EntryPair* entry = m_entries.Find(algorithm);
-        if (entry != nullptr && entry->Value.Operation != nullptr)
-        {
-            entry->Value.Operation->Release();
-        }
-        m_entries.Remove(algorithm);
         throw;
     }
     return true;
@@ -122,6 +107,7 @@ HRESULT HashManager::GetErrorCode(Crypto::HashAlgorithm algorithm) const
 
 void HashManager::Shutdown()
 {
+    const PCWSTR function = L"HashManager::Shutdown";
     {
         Tarn::AutoSynchronizer lock(&m_lock);
         if (m_state != HashManagerState::Active)
@@ -137,17 +123,17 @@ void HashManager::Shutdown()
     }
     try
     {
-        TARN_TRACE(Tarn::TraceLevel::Info, L"HashManager::Shutdown", L"Shutting down HashManager");
+        TARN_TRACE(Tarn::TraceLevel::Info, function, L"Shutting down HashManager");
         CancelActiveComputeOperations();
 
         Tarn::AutoSynchronizer lock(&m_lock);
         RemoveAllEntries();
         m_state = HashManagerState::ShutDown;
-        TARN_TRACE(Tarn::TraceLevel::Info, L"HashManager::Shutdown", L"HashManager was shut down successfully");
+        TARN_TRACE(Tarn::TraceLevel::Info, function, L"HashManager was shut down successfully");
     }
     catch (const Tarn::Exception& exception)
     {
-        TARN_TRACE_EXCEPTION(L"HashManager::Shutdown", exception);
+        TARN_TRACE_EXCEPTION(function, exception);
         Tarn::AutoSynchronizer lock(&m_lock);
         m_state = HashManagerState::Active;
     }
@@ -169,33 +155,44 @@ void HashManager::RequireActive() const
 
 void HashManager::CancelActiveComputeOperations()
 {
-    TARN_TRACE(Tarn::TraceLevel::Info, L"HashManager::CancelActiveComputeOperations",
-               L"Cancelling all active compute operations");
-    OperationList operations;
+    const PCWSTR function = L"HashManager::CancelActiveComputeOperations";
+    TARN_TRACE(Tarn::TraceLevel::Info, function, L"Cancelling all active compute operations");
     try
     {
+        // No entry is added while the manager shuts down, so the count bounds the operations found.
+        UINT32 capacity = 0;
         {
             Tarn::AutoSynchronizer lock(&m_lock);
-            if (m_entries.GetCount() == 0)
+            capacity = m_entries.GetCount();
+        }
+        if (capacity == 0)
+        {
+            return;
+        }
+        // Each operation waited for holds a reference taken here, so that none goes meanwhile.
+        Tarn::AutoArrayPtr<ComputeHashOperation*> operations(new ComputeHashOperation*[capacity]);
+        UINT32 count = 0;
+        const Tarn::ScopeExit releaseOperations([&operations, &count]() noexcept {
+            for (UINT32 i = 0; i < count; ++i)
             {
-                return;
+                operations[i]->Release();
             }
+        });
+        {
+            Tarn::AutoSynchronizer lock(&m_lock);
             Tarn::Enumerator<EntryPair> enumerator = m_entries.GetEnumerator();
-            while (enumerator.MoveNext())
+            while (count < capacity && enumerator.MoveNext())
             {
                 ComputeHashOperation* operation = enumerator.GetCurrent()->Value.Operation;
                 if (operation != nullptr)
                 {
-                    operations.Add(operation);
                     operation->AddRef();
+                    operations[count++] = operation;
                 }
             }
-            const UINT32 found = operations.GetCount();
-            TARN_TRACE(Tarn::TraceLevel::Info, L"HashManager::CancelActiveComputeOperations",
-                       L"Found {0} active compute operations", found);
+            TARN_TRACE(Tarn::TraceLevel::Info, function, L"Found {0} active compute operations", count);
         }
 
-        const UINT32 count = operations.GetCount();
         if (count > 0)
         {
             // The completion event is set before the completion callback runs, and the callback uses
@@ -204,27 +201,23 @@ void HashManager::CancelActiveComputeOperations()
             Tarn::AutoArrayPtr<HANDLE> handles(new HANDLE[count]);
             for (UINT32 i = 0; i < count; ++i)
             {
-                ComputeHashOperation* operation = operations.GetAt(i);
-                handles[i] = operation->GetCallbackReturnedHandle();
-                operation->Cancel();
+                handles[i] = operations[i]->GetCallbackReturnedHandle();
+                operations[i]->Cancel();
             }
-            TARN_TRACE(Tarn::TraceLevel::Info, L"HashManager::CancelActiveComputeOperations",
-                       L"Waiting for {0} active compute operations to complete...", count);
+            TARN_TRACE(Tarn::TraceLevel::Info, function, L"Waiting for {0} active compute operations to complete...",
+                       count);
             if (::WaitForMultipleObjects(count, handles.Get(), TRUE, INFINITE) == WAIT_FAILED)
             {
-                TARN_THROW_WIN32(L"HashManager::CancelActiveComputeOperations",
-                                 L"WaitForMultipleObjects() failed. Error code 0x{0:X8}", ::GetLastError());
+                TARN_THROW_WIN32(function, L"WaitForMultipleObjects() failed. Error code 0x{0:X8}", ::GetLastError());
             }
-            TARN_TRACE(Tarn::TraceLevel::Info, L"HashManager::CancelActiveComputeOperations", L"Wait succeded");
+            TARN_TRACE(Tarn::TraceLevel::Info, function, L"Wait succeded");
         }
     }
     catch (const Tarn::Exception& exception)
     {
-        TARN_TRACE_EXCEPTION(L"HashManager::CancelActiveComputeOperations", exception);
-        ReleaseOperations(operations);
+        TARN_TRACE_EXCEPTION(function, exception);
         throw;
     }
-    ReleaseOperations(operations);
 }
 
 void HashManager::RemoveAllEntries()
@@ -232,12 +225,7 @@ void HashManager::RemoveAllEntries()
     Tarn::Enumerator<EntryPair> enumerator = m_entries.GetEnumerator();
     while (enumerator.MoveNext())
     {
-        _HASH_DATA_ENTRY& entry = enumerator.GetCurrent()->Value;
-        if (entry.Digest != nullptr)
-        {
-            entry.Digest->Release();
-            entry.Digest = nullptr;
-        }
+        enumerator.GetCurrent()->Value.Release();
     }
     enumerator.Close();
     m_entries.Clear();
@@ -278,7 +266,27 @@ void HashManager::OnComputeHashOperationCompleted(ComputeHashOperation* operatio
     EntryPair* entry = m_entries.Find(algorithm);
     if (entry != nullptr && entry->Value.Operation == operation)
     {
-        entry->Value.Operation = nullptr;
-        operation->Release();
+        entry->Value.ReleaseOperation();
+    }
+}
+
+void HashManager::_HASH_DATA_ENTRY::ReleaseOperation() noexcept
+{
+    // Forgotten before the release, which may destroy the operation.
+    ComputeHashOperation* const held = Operation;
+    Operation = nullptr;
+    if (held != nullptr)
+    {
+        held->Release();
+    }
+}
+
+void HashManager::_HASH_DATA_ENTRY::Release() noexcept
+{
+    ReleaseOperation();
+    if (Digest != nullptr)
+    {
+        Digest->Release();
+        Digest = nullptr;
     }
 }

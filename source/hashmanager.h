@@ -71,6 +71,11 @@ private:
         Tarn::IBuffer* Digest;              // one reference held, or null
         ComputeHashOperation* Operation;    // the creator's reference until its callback has posted, or null
         HRESULT ErrorCode;
+
+        // Drops the reference to the operation, if the entry still holds it.
+        void ReleaseOperation() noexcept;
+        // Drops both references the entry may hold.
+        void Release() noexcept;
     };
     typedef Tarn::KeyValuePair<Crypto::HashAlgorithm, _HASH_DATA_ENTRY> EntryPair;
 

@@ -3,6 +3,7 @@
 #include "commoncontrols.h"
 #include "tarnboundary.h"
 #include "tarnexception.h"
+#include "tarnfailure.h"
 #include "tarntrace.h"
 #include "tarnwindow.h"
 
@@ -63,10 +64,8 @@ void PropertyPage::Create()
     const HPROPSHEETPAGE handle = CommonControls::CreatePage(page);
     if (handle == nullptr)
     {
-        const DWORD error = ::GetLastError();
-        TARN_TRACE(Tarn::TraceLevel::Error, L"PropertyPage::Create", L"CreatePropertySheetPage() failed, error code 0x{0:X}",
-                   error);
-        throw Tarn::SystemException(Tarn::FailedCallCode(error));
+        TARN_THROW_WIN32(L"PropertyPage::Create", L"CreatePropertySheetPage() failed, error code 0x{0:X}",
+                         ::GetLastError());
     }
     m_pageHandle = handle;
 }
@@ -89,10 +88,8 @@ HWND PropertyPage::GetDialogItemHandle(int controlId) const
     const HWND item = ::GetDlgItem(m_windowHandle, static_cast<UINT16>(controlId));
     if (item == nullptr)
     {
-        const DWORD error = ::GetLastError();
-        TARN_TRACE(Tarn::TraceLevel::Error, L"PropertyPage::GetDialogItemHandle", L"GetDlgItem() failed, error code 0x{0:X}",
-                   error);
-        throw Tarn::SystemException(Tarn::FailedCallCode(error));
+        TARN_THROW_WIN32(L"PropertyPage::GetDialogItemHandle", L"GetDlgItem() failed, error code 0x{0:X}",
+                         ::GetLastError());
     }
     return item;
 }
@@ -109,7 +106,7 @@ UINT CALLBACK PropertyPage::StaticCallbackProc(HWND, UINT message, LPPROPSHEETPA
     const Tarn::BoundarySite site = TARN_BOUNDARY(L"PropertyPage::StaticCallbackProc");
     return Tarn::CatchAll(
         site, 0u,
-        [message, page]() -> UINT {
+        [&site, message, page]() -> UINT {
             PropertyPage* const self = page != nullptr ? reinterpret_cast<PropertyPage*>(page->lParam) : nullptr;
             if (self == nullptr)
             {
@@ -118,19 +115,19 @@ UINT CALLBACK PropertyPage::StaticCallbackProc(HWND, UINT message, LPPROPSHEETPA
             switch (message)
             {
             case PSPCB_ADDREF:
-                TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticCallbackProc", L"message == PSPCB_ADDREF");
+                TARN_TRACE(Tarn::TraceLevel::Info, site.function, L"message == PSPCB_ADDREF");
                 self->AddRef();
                 return 0;
             case PSPCB_CREATE:
-                TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticCallbackProc", L"message == PSPCB_CREATE");
+                TARN_TRACE(Tarn::TraceLevel::Info, site.function, L"message == PSPCB_CREATE");
                 return AllowPageCreation;
             case PSPCB_RELEASE:
-                TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticCallbackProc", L"message == PSPCB_RELEASE");
+                TARN_TRACE(Tarn::TraceLevel::Info, site.function, L"message == PSPCB_RELEASE");
                 self->m_pageHandle = nullptr;
                 self->Release();
                 return 0;
             default:
-                TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticCallbackProc", L"message == 0x{0:X}", message);
+                TARN_TRACE(Tarn::TraceLevel::Info, site.function, L"message == 0x{0:X}", message);
                 return 0;
             }
         },
@@ -153,7 +150,7 @@ INT_PTR CALLBACK PropertyPage::StaticDialogProc(HWND window, UINT message, WPARA
                 window != nullptr ? static_cast<PropertyPage*>(wrapper.GetProperty(ObjectPropertyName)) : nullptr;
             if (page == nullptr && message == WM_INITDIALOG)
             {
-                TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticDialogProc", L"Received WM_INITDIALOG");
+                TARN_TRACE(Tarn::TraceLevel::Info, site.function, L"Received WM_INITDIALOG");
                 const PROPSHEETPAGEW* const descriptor = reinterpret_cast<const PROPSHEETPAGEW*>(lParam);
                 page = descriptor != nullptr ? reinterpret_cast<PropertyPage*>(descriptor->lParam) : nullptr;
                 if (page != nullptr)
@@ -164,7 +161,7 @@ INT_PTR CALLBACK PropertyPage::StaticDialogProc(HWND window, UINT message, WPARA
             }
             if (page == nullptr)
             {
-                TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticDialogProc",
+                TARN_TRACE(Tarn::TraceLevel::Info, site.function,
                            L"Message 0x{0:X} to window 0x{1:X} was not dispatched to C++ object", message,
                            static_cast<const void*>(window));
                 return NotProcessed;
@@ -181,7 +178,7 @@ INT_PTR CALLBACK PropertyPage::StaticDialogProc(HWND window, UINT message, WPARA
             // The window is going whatever the handler did: no later message may reach the object.
             if (message == WM_NCDESTROY)
             {
-                TARN_TRACE(Tarn::TraceLevel::Info, L"PropertyPage::StaticDialogProc", L"Received WM_NCDESTROY");
+                TARN_TRACE(Tarn::TraceLevel::Info, site.function, L"Received WM_NCDESTROY");
                 wrapper.RemoveProperty(ObjectPropertyName);
                 page->m_windowHandle = nullptr;
             }

@@ -158,6 +158,7 @@ namespace Tarn
 
     void AsyncOperation::Complete()
     {
+        const PCWSTR function = L"Tarn::AsyncOperation::Complete";
         if (m_completionEvent.IsSet())
         {
             return;
@@ -189,7 +190,7 @@ namespace Tarn
         }
         catch (const Exception& exception)
         {
-            TARN_TRACE_EXCEPTION(L"Tarn::AsyncOperation::Complete", exception);
+            TARN_TRACE_EXCEPTION(function, exception);
         }
         // A failure to signal must not stop the protocol: the reference below would never be dropped.
         try
@@ -198,7 +199,7 @@ namespace Tarn
         }
         catch (const Exception& exception)
         {
-            TARN_TRACE_EXCEPTION(L"Tarn::AsyncOperation::Complete", exception);
+            TARN_TRACE_EXCEPTION(function, exception);
         }
         try
         {
@@ -206,7 +207,7 @@ namespace Tarn
         }
         catch (const Exception& exception)
         {
-            TARN_TRACE_EXCEPTION(L"Tarn::AsyncOperation::Complete", exception);
+            TARN_TRACE_EXCEPTION(function, exception);
         }
         // May destroy the operation: nothing touches it after this.
         Release();

@@ -1,8 +1,9 @@
 #include "tarncomboboxcontrol.h"
 
 #include "tarnexception.h"
+#include "tarnfailure.h"
+#include "tarnscopeexit.h"
 #include "tarntrace.h"
-#include "tarnwindowfailure.h"
 
 namespace
 {
@@ -27,38 +28,33 @@ namespace Tarn
 
     int ComboBoxControl::AddItem(PCWSTR text, ULONG_PTR data)
     {
+        const PCWSTR function = L"Tarn::ComboBoxControl::AddItem";
         const void* const combo = GetHandle();
         // Combo boxes set no error of their own: a stale one must not be reported as the cause.
-        ::SetLastError(ERROR_SUCCESS);
-        const int index = static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)));
+        const int index = static_cast<int>(TARN_FRESH_CALL(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text))));
         if (index == CB_ERR || index == CB_ERRSPACE)
         {
-            const DWORD error = ::GetLastError();
-            TARN_TRACE(TraceLevel::Error, L"Tarn::ComboBoxControl::AddItem",
-                       L"SendMessage(CB_ADDSTRING) to ComboBox 0x{0} failed. Error code 0x{1:X}", combo, error);
-            throw SystemException(FailedCallCode(error));
+            TARN_THROW_WIN32_FOR(function, L"SendMessage(CB_ADDSTRING) to ComboBox 0x{0} failed. Error code 0x{1:X}",
+                                 combo, ::GetLastError());
         }
         if (data == 0)
         {
             return index;
         }
 
-        ::SetLastError(ERROR_SUCCESS);
-        if (SendMessage(CB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(data)) == CB_ERR)
+        if (TARN_FRESH_CALL(SendMessage(CB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(data))) == CB_ERR)
         {
-            const DWORD error = ::GetLastError();
-            TARN_TRACE(TraceLevel::Error, L"Tarn::ComboBoxControl::AddItem",
-                       L"SendMessage(CB_SETITEMDATA) to ComboBox 0x{0} failed. Error code 0x{1:X}", combo, error);
             // An item without its data would be taken for another one later: it must not stay.
-            ::SetLastError(ERROR_SUCCESS);
-            if (SendMessage(CB_DELETESTRING, static_cast<WPARAM>(index), 0) == CB_ERR)
-            {
-                const DWORD deleteError = ::GetLastError();
-                TARN_TRACE(TraceLevel::Error, L"Tarn::ComboBoxControl::AddItem",
-                           L"SendMessage(CB_DELETESTRING) to ComboBox 0x{0} failed. Error code 0x{1:X}", combo,
-                           deleteError);
-            }
-            throw SystemException(FailedCallCode(error));
+            const ScopeExit removeItem([this, function, combo, index]() noexcept {
+                if (TARN_FRESH_CALL(SendMessage(CB_DELETESTRING, static_cast<WPARAM>(index), 0)) == CB_ERR)
+                {
+                    TARN_TRACE(TraceLevel::Error, function,
+                               L"SendMessage(CB_DELETESTRING) to ComboBox 0x{0} failed. Error code 0x{1:X}", combo,
+                               ::GetLastError());
+                }
+            });
+            TARN_THROW_WIN32_FOR(function, L"SendMessage(CB_SETITEMDATA) to ComboBox 0x{0} failed. Error code 0x{1:X}",
+                                 combo, ::GetLastError());
         }
         return index;
     }
@@ -70,33 +66,20 @@ namespace Tarn
 
     void ComboBoxControl::SetSelectedIndex(int index)
     {
-        ::SetLastError(ERROR_SUCCESS);
-        if (SendMessage(CB_SETCURSEL, static_cast<WPARAM>(index), 0) == CB_ERR)
+        if (TARN_FRESH_CALL(SendMessage(CB_SETCURSEL, static_cast<WPARAM>(index), 0)) == CB_ERR)
         {
-            const DWORD error = ::GetLastError();
-            TARN_TRACE(TraceLevel::Error, L"Tarn::ComboBoxControl::SetSelectedIndex",
-                       L"SendMessage(CB_SETCURSEL) to ComboBox 0x{0} failed. Error code 0x{1:X}",
-                       static_cast<const void*>(GetHandle()), error);
-            throw SystemException(FailedCallCode(error));
+            TARN_THROW_WIN32_FOR(L"Tarn::ComboBoxControl::SetSelectedIndex",
+                                 L"SendMessage(CB_SETCURSEL) to ComboBox 0x{0} failed. Error code 0x{1:X}",
+                                 static_cast<const void*>(GetHandle()), ::GetLastError());
         }
     }
 
     ULONG_PTR ComboBoxControl::GetItemData(int index) const
     {
-        // Data of -1 is legitimate; only a fresh error tells a failure.
-        ::SetLastError(ERROR_SUCCESS);
-        const LRESULT data = SendMessage(CB_GETITEMDATA, static_cast<WPARAM>(index), 0);
-        if (data == CB_ERR)
-        {
-            const DWORD error = ::GetLastError();
-            if (error != ERROR_SUCCESS)
-            {
-                TARN_TRACE(TraceLevel::Error, L"Tarn::ComboBoxControl::GetItemData",
-                           L"SendMessage(CB_GETITEMDATA) to ComboBox 0x{0} failed. Error code 0x{1:X}",
-                           static_cast<const void*>(GetHandle()), error);
-                throw SystemException(HResultFromWin32(error));
-            }
-        }
-        return static_cast<ULONG_PTR>(data);
+        // Data of -1 is legitimate.
+        return static_cast<ULONG_PTR>(TARN_CALL_WIN32_FRESH_FOR(
+            SendMessage(CB_GETITEMDATA, static_cast<WPARAM>(index), 0), CB_ERR, L"Tarn::ComboBoxControl::GetItemData",
+            L"SendMessage(CB_GETITEMDATA) to ComboBox 0x{0} failed. Error code 0x{1:X}",
+            static_cast<const void*>(GetHandle())));
     }
 }

@@ -1,8 +1,8 @@
 #include "tarncontrol.h"
 
 #include "tarnexception.h"
+#include "tarnfailure.h"
 #include "tarntrace.h"
-#include "tarnwindowfailure.h"
 
 namespace
 {
@@ -20,10 +20,10 @@ namespace Tarn
     HWND Control::Create(const String& className, HWND parent, int id, int x, int y, int width, int height,
                          const String& text, DWORD style, DWORD extendedStyle)
     {
+        const PCWSTR function = L"Tarn::Control::Create";
         if (IsAttached())
         {
-            TARN_TRACE(TraceLevel::Error, L"Tarn::Control::Create", L"Cannot call Create() on an already created object");
-            throw InvalidOperationException();
+            TARN_THROW_TRACED(function, L"Cannot call Create() on an already created object", InvalidOperationException());
         }
         if (className.IsNull() || parent == nullptr)
         {
@@ -38,10 +38,7 @@ namespace Tarn
                                         parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
         if (handle == nullptr)
         {
-            const DWORD error = ::GetLastError();
-            TARN_TRACE(TraceLevel::Error, L"Tarn::Control::Create",
-                       L"CreateWindowEx() failed, GetLastError() returns 0x{0:X}", error);
-            throw SystemException(FailedCallCode(error));
+            TARN_THROW_WIN32(function, L"CreateWindowEx() failed, GetLastError() returns 0x{0:X}", ::GetLastError());
         }
         Attach(handle);
         return handle;

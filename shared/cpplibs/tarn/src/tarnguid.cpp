@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "tarnexception.h"
+#include "tarnfailure.h"
 #include "tarnformatter.h"
 #include "tarnlocale.h"
 #include "tarntrace.h"
@@ -121,8 +122,7 @@ namespace Tarn
         WCHAR braced[GuidTextCapacity];
         if (::StringFromGUID2(m_guid, braced, GuidTextCapacity) == 0)
         {
-            TARN_TRACE(TraceLevel::Error, L"Tarn::Guid::FormatObject", L"StringFromGUID2() failed");
-            throw SystemException(E_FAIL);
+            TARN_THROW_TRACED(L"Tarn::Guid::FormatObject", L"StringFromGUID2() failed", SystemException(E_FAIL));
         }
         String text(braced, false);
 

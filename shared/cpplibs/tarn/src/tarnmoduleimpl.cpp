@@ -79,8 +79,8 @@ namespace Tarn
     {
         if (!VerifyOsVersion())
         {
-            TARN_TRACE(TraceLevel::Error, L"Tarn::ModuleImpl::Initialize", L"Unsupported operating system");
-            throw SystemException(CO_E_WRONGOSFORAPP);
+            TARN_THROW_TRACED(L"Tarn::ModuleImpl::Initialize", L"Unsupported operating system",
+                              SystemException(CO_E_WRONGOSFORAPP));
         }
     }
 

@@ -174,6 +174,7 @@ namespace Tarn
 
     bool RegistryKey::InternalDeleteSubkey(HKEY parent, PCWSTR name, bool mayBeMissing)
     {
+        const PCWSTR function = L"Tarn::RegistryKey::InternalDeleteSubkey";
         // A link is opened as the key it is, never as its target: the target is not part of the
         // tree, and may not exist at all.
         HKEY handle = nullptr;
@@ -184,8 +185,7 @@ namespace Tarn
         }
         if (result != ERROR_SUCCESS)
         {
-            TARN_THROW_WIN32(L"Tarn::RegistryKey::InternalDeleteSubkey", L"RegOpenKeyEx() failed, error code 0x{0:X}",
-                             static_cast<DWORD>(result));
+            TARN_THROW_WIN32(function, L"RegOpenKeyEx() failed, error code 0x{0:X}", static_cast<DWORD>(result));
         }
         // Closes the key if anything below throws.
         RegistryKey key(handle, String());
@@ -195,8 +195,7 @@ namespace Tarn
                                     nullptr, nullptr, nullptr, nullptr);
         if (result != ERROR_SUCCESS)
         {
-            TARN_THROW_WIN32(L"Tarn::RegistryKey::InternalDeleteSubkey",
-                             L"RegQueryInfoKey() failed, error code 0x{0:X}", static_cast<DWORD>(result));
+            TARN_THROW_WIN32(function, L"RegQueryInfoKey() failed, error code 0x{0:X}", static_cast<DWORD>(result));
         }
 
         // Room for the terminator and a spare unit; saturates rather than wrapping to a tiny buffer.
@@ -218,8 +217,7 @@ namespace Tarn
         }
         if (result != ERROR_NO_MORE_ITEMS)
         {
-            TARN_THROW_WIN32(L"Tarn::RegistryKey::InternalDeleteSubkey", L"RegEnumKeyEx() failed, error code 0x{0:X}",
-                             static_cast<DWORD>(result));
+            TARN_THROW_WIN32(function, L"RegEnumKeyEx() failed, error code 0x{0:X}", static_cast<DWORD>(result));
         }
 
         // Deleted through the handle opened above: deleting by name would follow a link to its
@@ -227,8 +225,7 @@ namespace Tarn
         const NTSTATUS status = ::NtDeleteKey(handle);
         if (status < 0)
         {
-            TARN_THROW_WIN32(L"Tarn::RegistryKey::InternalDeleteSubkey", L"NtDeleteKey() failed, error code 0x{0:X}",
-                             ::RtlNtStatusToDosError(status));
+            TARN_THROW_WIN32(function, L"NtDeleteKey() failed, error code 0x{0:X}", ::RtlNtStatusToDosError(status));
         }
 
         // Closed here rather than by the owner, so that a failure is reported and thrown.
@@ -236,8 +233,7 @@ namespace Tarn
         result = ::RegCloseKey(handle);
         if (result != ERROR_SUCCESS)
         {
-            TARN_THROW_WIN32(L"Tarn::RegistryKey::InternalDeleteSubkey", L"RegCloseKey() failed, error code 0x{0:X}",
-                             static_cast<DWORD>(result));
+            TARN_THROW_WIN32(function, L"RegCloseKey() failed, error code 0x{0:X}", static_cast<DWORD>(result));
         }
         return true;
     }

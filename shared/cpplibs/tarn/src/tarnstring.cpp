@@ -22,6 +22,24 @@ namespace
 
     // The UTF-8 conversions count in int.
     const UINT32 MaximumConversionCount = static_cast<UINT32>(std::numeric_limits<int>::max());
+
+    // Both forms of String::GetStringLength: a null text has length 0, one without a terminator
+    // within STRSAFE_MAX_CCH characters is refused, with the failed measure named in the trace.
+    template <typename Character>
+    UINT32 MeasureText(const Character* text, HRESULT(WINAPI* measure)(const Character*, size_t, size_t*),
+                       PCWSTR failure)
+    {
+        if (text == nullptr)
+        {
+            return 0;
+        }
+        size_t length = 0;
+        if (FAILED(measure(text, STRSAFE_MAX_CCH, &length)))
+        {
+            TARN_THROW_TRACED(L"Tarn::String::GetStringLength", failure, Tarn::ArgumentException());
+        }
+        return static_cast<UINT32>(length);
+    }
 }
 
 namespace Tarn
@@ -172,17 +190,12 @@ namespace Tarn
         for (UINT32 capacity = InitialLoadCapacity;; capacity *= 2)
         {
             AutoRefCountPtr<StringBuffer> buffer(new StringBuffer(nullptr, capacity));
-            // LoadStringW reports a missing string in an existing block without setting an error;
-            // a stale error from an earlier call must not turn that into a failure.
-            ::SetLastError(ERROR_SUCCESS);
-            const int length = ::LoadStringW(instance, resourceId, buffer->GetCharacters(), static_cast<int>(capacity));
+            // LoadStringW reports a missing string in an existing block without setting an error.
+            const int length = TARN_CALL_WIN32_FRESH(
+                ::LoadStringW(instance, resourceId, buffer->GetCharacters(), static_cast<int>(capacity)), 0,
+                L"Tarn::String::Load", L"LoadString() failed, error code 0x{0:X}");
             if (length == 0)
             {
-                const DWORD error = ::GetLastError();
-                if (error != ERROR_SUCCESS)
-                {
-                    TARN_THROW_WIN32(L"Tarn::String::Load", L"LoadString() failed, error code 0x{0:X}", error);
-                }
                 buffer->GetCharacters()[0] = L'\0';
                 TakeBuffer(buffer.Detach());
                 return;
@@ -594,7 +607,7 @@ namespace Tarn
             ::WideCharToMultiByte(CP_UTF8, 0, GetBuffer(), -1, reinterpret_cast<LPSTR>(buffer), size, nullptr, nullptr);
         if (written == 0)
         {
-            throw SystemException(HResultFromWin32(::GetLastError()));
+            ThrowLastError();
         }
         return static_cast<UINT32>(written);
     }
@@ -613,32 +626,12 @@ namespace Tarn
 
     UINT32 String::GetStringLength(PCWSTR text)
     {
-        if (text == nullptr)
-        {
-            return 0;
-        }
-        size_t length = 0;
-        if (FAILED(::StringCchLengthW(text, STRSAFE_MAX_CCH, &length)))
-        {
-            TARN_TRACE(TraceLevel::Error, L"Tarn::String::GetStringLength", L"StringCchLengthW() failed");
-            throw ArgumentException();
-        }
-        return static_cast<UINT32>(length);
+        return MeasureText(text, &::StringCchLengthW, L"StringCchLengthW() failed");
     }
 
     UINT32 String::GetStringLength(const char* text)
     {
-        if (text == nullptr)
-        {
-            return 0;
-        }
-        size_t length = 0;
-        if (FAILED(::StringCchLengthA(text, STRSAFE_MAX_CCH, &length)))
-        {
-            TARN_TRACE(TraceLevel::Error, L"Tarn::String::GetStringLength", L"StringCchLengthA() failed");
-            throw ArgumentException();
-        }
-        return static_cast<UINT32>(length);
+        return MeasureText(text, &::StringCchLengthA, L"StringCchLengthA() failed");
     }
 
     UINT32 String::GetRequiredBufferSize(PCWSTR text, UINT codePage)

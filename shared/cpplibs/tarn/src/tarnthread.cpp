@@ -127,8 +127,9 @@ namespace Tarn
 
     UINT32 Thread::RunThread(_THREAD_START_PARAMS* startParameters)
     {
-        TARN_TRACE(TraceLevel::Verbose, L"Tarn::Thread::StaticThreadProc", L"Thread ID 0x{0:X} starting",
-                   ::GetCurrentThreadId());
+        // The body of the thread procedure, traced in its name.
+        const PCWSTR function = L"Tarn::Thread::StaticThreadProc";
+        TARN_TRACE(TraceLevel::Verbose, function, L"Thread ID 0x{0:X} starting", ::GetCurrentThreadId());
         const AutoPtr<_THREAD_START_PARAMS> parameters(startParameters);
 
         bool comInitialized = false;
@@ -144,8 +145,7 @@ namespace Tarn
         UINT32 exitCode;
         if (FAILED(comResult))
         {
-            TARN_TRACE(TraceLevel::Error, L"Tarn::Thread::StaticThreadProc", L"CoInitializeEx() failed, error code 0x{0:X}",
-                       comResult);
+            TARN_TRACE(TraceLevel::Error, function, L"CoInitializeEx() failed, error code 0x{0:X}", comResult);
             // The work was never done: the exit code says so rather than reporting success.
             exitCode = static_cast<UINT32>(comResult);
         }
@@ -168,14 +168,14 @@ namespace Tarn
                     }
                     return result;
                 },
-                [](const Exception& exception) {
-                    TARN_TRACE(TraceLevel::Error, L"Tarn::Thread::StaticThreadProc",
+                [function](const Exception& exception) {
+                    TARN_TRACE(TraceLevel::Error, function,
                                L"Unhandled exception in thread 0x{0:X}. Description: {1}", ::GetCurrentThreadId(),
                                exception.GetDescription());
                     return static_cast<UINT32>(E_UNEXPECTED);
                 },
-                [] {
-                    TARN_TRACE(TraceLevel::Error, L"Tarn::Thread::StaticThreadProc",
+                [function] {
+                    TARN_TRACE(TraceLevel::Error, function,
                                L"Unhandled exception in thread 0x{0:X}", ::GetCurrentThreadId());
                     return static_cast<UINT32>(E_UNEXPECTED);
                 });
@@ -185,8 +185,7 @@ namespace Tarn
         {
             ::CoUninitialize();
         }
-        TARN_TRACE(TraceLevel::Verbose, L"Tarn::Thread::StaticThreadProc", L"Thread ID 0x{0:X} exiting",
-                   ::GetCurrentThreadId());
+        TARN_TRACE(TraceLevel::Verbose, function, L"Thread ID 0x{0:X} exiting", ::GetCurrentThreadId());
         return exitCode;
     }
 }

@@ -3,27 +3,20 @@
 #include <uxtheme.h>
 
 #include "tarnexception.h"
+#include "tarnfailure.h"
 #include "tarntrace.h"
-#include "tarnwindowfailure.h"
 
 namespace
 {
     const wchar_t TraceSource[] = L"src\\tarnwindow";
 
-    void MapPoints(HWND from, HWND to, POINT* points, UINT count)
+    // The mapping behind MapWindowPoint and MapWindowRectangle; a failure is traced in the name of
+    // the one that was called.
+    void MapPoints(PCWSTR function, HWND from, HWND to, POINT* points, UINT count)
     {
-        // 0 is also the answer when the two origins coincide, so only a left error tells a failure.
-        ::SetLastError(ERROR_SUCCESS);
-        if (::MapWindowPoints(from, to, points, count) == 0)
-        {
-            const DWORD error = ::GetLastError();
-            if (error != ERROR_SUCCESS)
-            {
-                TARN_TRACE(Tarn::TraceLevel::Error, L"Tarn::Window::MapWindowPoints",
-                           L"MapWindowPoints() failed, error code {0}", error);
-                throw Tarn::SystemException(Tarn::HResultFromWin32(error));
-            }
-        }
+        // 0 is also the answer when the two origins coincide.
+        TARN_CALL_WIN32_FRESH(::MapWindowPoints(from, to, points, count), 0, function,
+                              L"MapWindowPoints() failed, error code {0}");
     }
 }
 
@@ -36,7 +29,7 @@ namespace Tarn
             throw ArgumentException();
         }
         POINT mapped = *point;
-        MapPoints(from, to, &mapped, 1);
+        MapPoints(L"Tarn::MapWindowPoint", from, to, &mapped, 1);
         return mapped;
     }
 
@@ -47,7 +40,7 @@ namespace Tarn
             throw ArgumentException();
         }
         RECT mapped = *rectangle;
-        MapPoints(from, to, reinterpret_cast<POINT*>(&mapped), 2);
+        MapPoints(L"Tarn::MapWindowRectangle", from, to, reinterpret_cast<POINT*>(&mapped), 2);
         return mapped;
     }
 
@@ -98,10 +91,8 @@ namespace Tarn
         const int id = ::GetDlgCtrlID(m_handle);
         if (id == 0)
         {
-            const DWORD error = ::GetLastError();
-            TARN_TRACE(TraceLevel::Error, L"Tarn::Window::GetControlID", L"GetDlgCtrlID() failed. Error code: 0x{0:X}",
-                       error);
-            throw SystemException(FailedCallCode(error));
+            TARN_THROW_WIN32(L"Tarn::Window::GetControlID", L"GetDlgCtrlID() failed. Error code: 0x{0:X}",
+                             ::GetLastError());
         }
         return id;
     }
@@ -113,20 +104,9 @@ namespace Tarn
 
     LONG_PTR Window::SetWindowLongPtrW(int index, LONG_PTR value)
     {
-        // A previous value of 0 is a success; only a left error tells a failure.
-        ::SetLastError(ERROR_SUCCESS);
-        const LONG_PTR previous = ::SetWindowLongPtrW(m_handle, index, value);
-        if (previous == 0)
-        {
-            const DWORD error = ::GetLastError();
-            if (error != ERROR_SUCCESS)
-            {
-                TARN_TRACE(TraceLevel::Error, L"Tarn::Window::SetWindowLongPtrW",
-                           L"SetWindowLongPtr() failed, error code 0x{0:X8}", error);
-                throw SystemException(HResultFromWin32(error));
-            }
-        }
-        return previous;
+        // A previous value of 0 is a success.
+        return TARN_CALL_WIN32_FRESH(::SetWindowLongPtrW(m_handle, index, value), 0,
+                                     L"Tarn::Window::SetWindowLongPtrW", L"SetWindowLongPtr() failed, error code 0x{0:X8}");
     }
 
     LONG_PTR Window::GetStyle() const
@@ -168,7 +148,7 @@ namespace Tarn
     {
         if (!::SetPropW(m_handle, name.GetBuffer(), data))
         {
-            ThrowLastWindowError();
+            ThrowLastError();
         }
     }
 
@@ -231,13 +211,7 @@ namespace Tarn
     HWND Window::SetFocus()
     {
         // Null is also the answer when no window had the focus.
-        ::SetLastError(ERROR_SUCCESS);
-        HWND previous = ::SetFocus(m_handle);
-        if (previous == nullptr && ::GetLastError() != ERROR_SUCCESS)
-        {
-            ThrowLastWindowError();
-        }
-        return previous;
+        return TARN_CALL_WIN32_FRESH_UNTRACED(::SetFocus(m_handle), nullptr);
     }
 
     bool Window::ShowWindow(int command)
@@ -250,7 +224,7 @@ namespace Tarn
         RECT rectangle;
         if (!::GetWindowRect(m_handle, &rectangle))
         {
-            ThrowLastWindowError();
+            ThrowLastError();
         }
         return rectangle;
     }
@@ -260,7 +234,7 @@ namespace Tarn
         RECT rectangle;
         if (!::GetClientRect(m_handle, &rectangle))
         {
-            ThrowLastWindowError();
+            ThrowLastError();
         }
         return rectangle;
     }
@@ -275,13 +249,8 @@ namespace Tarn
         RECT rectangle = GetWindowRectangle();
         // Both corners in one call: in a mirrored (right-to-left) parent the mapping swaps left and
         // right, so that the result is still a rectangle in the parent's own client coordinates.
-        // 0 is also the answer when no offset applies; only a left error tells a failure.
-        ::SetLastError(ERROR_SUCCESS);
-        if (::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rectangle), 2) == 0
-            && ::GetLastError() != ERROR_SUCCESS)
-        {
-            ThrowLastWindowError();
-        }
+        // 0 is also the answer when no offset applies.
+        TARN_CALL_WIN32_FRESH_UNTRACED(::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rectangle), 2), 0);
         return rectangle;
     }
 
@@ -289,7 +258,7 @@ namespace Tarn
     {
         if (!::SetWindowPos(m_handle, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOACTIVATE))
         {
-            ThrowLastWindowError();
+            ThrowLastError();
         }
     }
 
@@ -339,41 +308,26 @@ namespace Tarn
     {
         if (!::MoveWindow(m_handle, x, y, width, height, repaint ? TRUE : FALSE))
         {
-            ThrowLastWindowError();
+            ThrowLastError();
         }
     }
 
     String Window::GetCaption() const
     {
+        const PCWSTR function = L"Tarn::Window::GetCaption";
         String caption(String::Empty);
-        // A length of 0 is also the answer for a window without text: only a fresh error tells a
-        // failure, never one an earlier call on the thread left behind.
-        ::SetLastError(ERROR_SUCCESS);
-        const int length = ::GetWindowTextLengthW(m_handle);
+        // A length of 0 is also the answer for a window without text, a text of 0 characters for
+        // one whose text went meanwhile.
+        const int length = TARN_CALL_WIN32_FRESH(::GetWindowTextLengthW(m_handle), 0, function,
+                                                 L"GetWindowTextLength() failed. Error code: 0x{0:X}");
         if (length == 0)
         {
-            const DWORD error = ::GetLastError();
-            if (error != ERROR_SUCCESS)
-            {
-                TARN_TRACE(TraceLevel::Error, L"Tarn::Window::GetCaption",
-                           L"GetWindowTextLength() failed. Error code: 0x{0:X}", error);
-                throw SystemException(HResultFromWin32(error));
-            }
             return caption;
         }
 
         caption.Reserve(static_cast<UINT32>(length) + 1);
-        ::SetLastError(ERROR_SUCCESS);
-        if (::GetWindowTextW(m_handle, caption.GetBuffer(), static_cast<int>(caption.GetCapacity())) == 0)
-        {
-            const DWORD error = ::GetLastError();
-            if (error != ERROR_SUCCESS)
-            {
-                TARN_TRACE(TraceLevel::Error, L"Tarn::Window::GetCaption", L"GetWindowText() failed. Error code: 0x{0:X}",
-                           error);
-                throw SystemException(HResultFromWin32(error));
-            }
-        }
+        TARN_CALL_WIN32_FRESH(::GetWindowTextW(m_handle, caption.GetBuffer(), static_cast<int>(caption.GetCapacity())), 0,
+                              function, L"GetWindowText() failed. Error code: 0x{0:X}");
         return caption;
     }
 
@@ -381,10 +335,7 @@ namespace Tarn
     {
         if (!::SetWindowTextW(m_handle, caption.GetBuffer()))
         {
-            const DWORD error = ::GetLastError();
-            TARN_TRACE(TraceLevel::Error, L"Tarn::Window::SetCaption", L"SetWindowText() failed. Error code: 0x{0:X}",
-                       error);
-            throw SystemException(FailedCallCode(error));
+            TARN_THROW_WIN32(L"Tarn::Window::SetCaption", L"SetWindowText() failed. Error code: 0x{0:X}", ::GetLastError());
         }
     }
 
@@ -393,10 +344,7 @@ namespace Tarn
         HMONITOR monitor = ::MonitorFromWindow(m_handle, MONITOR_DEFAULTTONEAREST);
         if (monitor == nullptr)
         {
-            const DWORD error = ::GetLastError();
-            TARN_TRACE(TraceLevel::Error, L"Tarn::Window::GetMonitor", L"MonitorFromWindow() failed. Error code: 0x{0:X}",
-                       error);
-            throw SystemException(FailedCallCode(error));
+            TARN_THROW_WIN32(L"Tarn::Window::GetMonitor", L"MonitorFromWindow() failed. Error code: 0x{0:X}", ::GetLastError());
         }
         return Monitor(monitor);
     }
@@ -406,10 +354,7 @@ namespace Tarn
         POINT position;
         if (!::GetCursorPos(&position))
         {
-            const DWORD error = ::GetLastError();
-            TARN_TRACE(TraceLevel::Error, L"Tarn::Window::GetCursorPos", L"GetCursorPos() failed. Error code: 0x{0:X}",
-                       error);
-            throw SystemException(FailedCallCode(error));
+            TARN_THROW_WIN32(L"Tarn::Window::GetCursorPos", L"GetCursorPos() failed. Error code: 0x{0:X}", ::GetLastError());
         }
         return clientCoordinates ? ScreenToClient(&position) : position;
     }
@@ -433,7 +378,7 @@ namespace Tarn
     {
         if (!::InvalidateRect(m_handle, nullptr, erase ? TRUE : FALSE))
         {
-            ThrowLastWindowError();
+            ThrowLastError();
         }
     }
 
@@ -441,7 +386,7 @@ namespace Tarn
     {
         if (!::UpdateWindow(m_handle))
         {
-            ThrowLastWindowError();
+            ThrowLastError();
         }
     }
 
@@ -449,7 +394,7 @@ namespace Tarn
     {
         if (!::DestroyWindow(m_handle))
         {
-            ThrowLastWindowError();
+            ThrowLastError();
         }
     }
 
@@ -458,7 +403,7 @@ namespace Tarn
         const UINT_PTR timer = ::SetTimer(m_handle, id, interval, nullptr);
         if (timer == 0)
         {
-            ThrowLastWindowError();
+            ThrowLastError();
         }
         return timer;
     }
@@ -467,7 +412,7 @@ namespace Tarn
     {
         if (!::KillTimer(m_handle, id))
         {
-            ThrowLastWindowError();
+            ThrowLastError();
         }
     }
 
@@ -485,7 +430,7 @@ namespace Tarn
     {
         if (!::PostMessageW(m_handle, message, wParam, lParam))
         {
-            ThrowLastWindowError();
+            ThrowLastError();
         }
     }
 
@@ -494,9 +439,7 @@ namespace Tarn
         const HRESULT result = ::SetWindowTheme(m_handle, subApplicationName.GetBuffer(), nullptr);
         if (FAILED(result))
         {
-            TARN_TRACE(TraceLevel::Error, L"Tarn::Window::SetWindowTheme", L"SetWindowTheme() failed, error code 0x{0:X8}",
-                       result);
-            throw SystemException(result);
+            TARN_THROW_HRESULT(L"Tarn::Window::SetWindowTheme", L"SetWindowTheme() failed, error code 0x{0:X8}", result);
         }
     }
 
