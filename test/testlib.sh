@@ -5,7 +5,7 @@
 #   source testlib.sh <build folder>
 
 DIGESTRY_BUILD_DIR=$1
-source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/common.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../scripts/common.sh"
 
 # A command that fails outside a check ends the test: it says which one rather than ending silently.
 trap 'echo "FAIL: line $LINENO: \"$BASH_COMMAND\" exited with status $?"' ERR

@@ -6,7 +6,7 @@
 #
 # Needs a display (scripts/test.sh runs the tests in a virtual one).
 set -eEuo pipefail
-source "$(dirname "${BASH_SOURCE[0]}")/testlib.sh" "$1"
+source "$(dirname "${BASH_SOURCE[0]}")/../../test/testlib.sh" "$1"
 host=$2
 dll=$3
 
