@@ -12,7 +12,7 @@
 # Exit code 0 when the page showed all five digests and "Checksum match" for every VALUE, 1 when it
 # showed them and "Checksum mismatch" for a VALUE, 2 on any error (with one line on standard error).
 # Runs on one build folder take turns: a second run waits for the first.
-set -euo pipefail
+set -eEuo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 fail() {
@@ -167,19 +167,19 @@ print_report() {
     return $mismatch
 }
 
-# In a virtual display: the prefix's services, the registration, then the dialog. The host names
-# the files as Windows sees them; the report gives them back their Unix names.
+# The prefix's services, the registration, then the dialog, all in the virtual display. The host
+# names the files as Windows sees them; the report gives them back their Unix names.
+show_page() {
+    if ! register_extension; then
+        echo "run.sh: regsvr32 could not register digestry.dll in $WINEPREFIX" >&2
+        return 2
+    fi
+    "$wine" "$build_dir/shellhost/digestry_shellhost.exe" "$@"
+}
+
 set +e
-xvfb-run --auto-servernum --server-args='-screen 0 1280x1024x24' bash -c '
-    set -euo pipefail
-    source "$1"
-    shift
-    start_wine >&2 || { echo "run.sh: Wine could not start in $WINEPREFIX" >&2; exit 2; }
-    register_extension || { echo "run.sh: regsvr32 could not register digestry.dll in $WINEPREFIX" >&2; exit 2; }
-    /usr/lib/wine/wine64 "$build_dir/shellhost/digestry_shellhost.exe" "$@"' \
-    run.sh "$(dirname "${BASH_SOURCE[0]}")/common.sh" "${expect[@]}" \
-    --screenshot "$(windows_path "$screenshot")" "$(windows_path "$file")" {build_lock}>&- |
-    print_report
+run_in_display with_wine show_page "${expect[@]}" --screenshot "$(windows_path "$screenshot")" "$(windows_path "$file")" \
+    {build_lock}>&- | print_report
 statuses=("${PIPESTATUS[@]}")
 set -e
 
