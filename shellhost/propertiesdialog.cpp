@@ -84,7 +84,7 @@ namespace ShellHost
         }
         catch (const Failure& failure)
         {
-            PrintErrorLine(L"shellhost: " + failure.GetMessage());
+            PrintFailure(failure.GetMessage());
         }
     }
 
