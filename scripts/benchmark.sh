@@ -5,20 +5,25 @@
 # Usage: scripts/benchmark.sh [size of the generated file in MiB, default 1024] [repetitions, default 5]
 #                             [dialog cycles, default 200: pairs of openings with and without the
 #                              extension, and open, compute, close cycles]
-set -euo pipefail
+set -eEuo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 hold_build_lock benchmark.sh
 install_missing_packages
 build_all digestry digestry_benchmark digestry_shellbenchmark
-xvfb-run --auto-servernum --server-args='-screen 0 1280x1024x24' bash -c '
-    set -euo pipefail
-    source "$1"
-    start_wine
-    register_extension
+
+# Both programs in the prefix with the extension registered, in the virtual display.
+run_benchmarks() {
+    local size=$1 runs=$2 cycles=$3
+    if ! register_extension; then
+        echo "benchmark.sh: regsvr32 could not register digestry.dll in $WINEPREFIX" >&2
+        return 2
+    fi
     echo "== The hashing engine"
-    /usr/lib/wine/wine64 "$build_dir/source/benchmark/digestry_benchmark.exe" "$2" "$3"
+    "$wine" "$build_dir/source/benchmark/digestry_benchmark.exe" "$size" "$runs" || return
     echo
     echo "== The page in the Properties dialog"
-    /usr/lib/wine/wine64 "$build_dir/source/benchmark/digestry_shellbenchmark.exe" "$2" "$3" "$4"' \
-    benchmark.sh "$(dirname "${BASH_SOURCE[0]}")/common.sh" "${1:-1024}" "${2:-5}" "${3:-200}"
+    "$wine" "$build_dir/source/benchmark/digestry_shellbenchmark.exe" "$size" "$runs" "$cycles"
+}
+
+run_in_display with_wine run_benchmarks "${1:-1024}" "${2:-5}" "${3:-200}" {build_lock}>&-

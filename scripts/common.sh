@@ -5,9 +5,11 @@ build_dir=${DIGESTRY_BUILD_DIR:-$repo_root/build}
 # The second compiler's build, inside the first's folder so that the build folder's lock covers it.
 clang_build_dir=$build_dir/clang
 required_packages=(cmake make g++-mingw-w64-x86-64-posix clang lld llvm clang-tidy wine wine64 xvfb xauth googletest
-    wixl msitools osslsigncode zip unzip openssl)
+    wixl msitools osslsigncode zip unzip openssl shellcheck)
 
 export WINEPREFIX=$build_dir/wineprefix
+# The 64-bit Wine loader: every Windows program of the project runs through it.
+wine=/usr/lib/wine/wine64
 # Wine names Unix files in the locale's character set: only UTF-8 reaches every file name.
 if [ "$(locale charmap 2>/dev/null)" != UTF-8 ]; then
     export LC_ALL=C.UTF-8
@@ -60,7 +62,7 @@ tidy_product_code() {
 
 # Registers the build's digestry.dll in the prefix as an administrator does on Windows.
 register_extension() {
-    /usr/lib/wine/wine64 regsvr32 /s "$(windows_path "$build_dir/source/digestry.dll")"
+    "$wine" regsvr32 /s "$(windows_path "$build_dir/source/digestry.dll")"
 }
 
 # The Windows name of a Unix path in the prefix: Z: is its view of the Unix root.
@@ -88,13 +90,12 @@ release_build_lock() {
     exec {build_lock}>&-
 }
 
-# A private prefix inside the build folder, created once. Its wineserver stays up for the whole
-# run, so that each Windows program does not pay for a server start, and ends with the run: the
-# build folder's lock makes the run its only user. Returns non-zero when Wine cannot start.
+# A private prefix inside the build folder, created once. Its wineserver stays up until stop_wine,
+# so that each Windows program does not pay for a server start: the caller stops it as its run ends
+# (the build folder's lock makes the run its only user). Returns non-zero when Wine cannot start.
 start_wine() {
     mkdir -p "$WINEPREFIX"
     wineserver -p >/dev/null 2>&1 </dev/null || true  # already running for this prefix is fine
-    trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
     if [ ! -f "$WINEPREFIX/.prefix-ready" ]; then
         echo "Creating the Wine prefix $WINEPREFIX"
         wineboot --init >/dev/null 2>&1 || return
@@ -106,5 +107,51 @@ start_wine() {
     fi
     # Xvfb has no window manager: with managed windows Wine waits for one whenever a window hides.
     # Every Windows has the list of property-sheet handlers for all files; a fresh prefix lacks it.
-    wine reg import "$repo_root/scripts/prefix.reg" >/dev/null 2>&1
+    "$wine" reg import "$repo_root/scripts/prefix.reg" >/dev/null 2>&1
+}
+
+# Ends every Windows program of the prefix, and its wineserver.
+stop_wine() {
+    wineserver -k >/dev/null 2>&1 || true
+}
+
+# Runs the command (a program or a function of the script) with the prefix's Wine up, and ends it
+# after; returns the command's status, or 2 (with one line on standard error) when Wine cannot start.
+with_wine() {
+    local status=0
+    if ! start_wine >&2; then
+        stop_wine
+        echo "${0##*/}: Wine could not start in $WINEPREFIX" >&2
+        return 2
+    fi
+    "$@" || status=$?
+    stop_wine
+    return "$status"
+}
+
+# Runs the command (a program or a function of the script) with a virtual display of its own, and
+# ends the display after it; returns the command's status. Windows that need a display (dialogs,
+# property sheets) get it, and so must the prefix's services (with_wine inside it): a desktop
+# started without a display cannot show top-level windows. The X server picks a free
+# display number, so that runs side by side get one each. The command runs in a subshell, so that
+# an exit in it still ends the display; errexit does not stop it there, so it checks its own steps.
+run_in_display() {
+    local numbers server display status=0
+    numbers=$(mktemp -u "${TMPDIR:-/tmp}/digestry-display.XXXXXX")
+    mkfifo "$numbers"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numbers" >/dev/null 2>&1 </dev/null &
+    server=$!
+    read -r display <"$numbers" || display=
+    rm -f "$numbers"
+    if [ -z "$display" ]; then
+        echo "The virtual display (Xvfb) could not start" >&2
+        return 2
+    fi
+    (
+        export DISPLAY=:$display
+        "$@"
+    ) || status=$?
+    kill "$server" 2>/dev/null || true
+    wait "$server" 2>/dev/null || true
+    return "$status"
 }

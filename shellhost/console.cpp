@@ -6,6 +6,8 @@ namespace ShellHost
 {
     namespace
     {
+        std::wstring programName = L"shellhost";
+
         void Write(DWORD stream, const std::wstring& text)
         {
             const HANDLE handle = ::GetStdHandle(stream);
@@ -33,6 +35,16 @@ namespace ShellHost
     void PrintErrorLine(const std::wstring& line)
     {
         Write(STD_ERROR_HANDLE, line + L"\n");
+    }
+
+    void PrintFailure(const std::wstring& message)
+    {
+        PrintErrorLine(programName + L": " + message);
+    }
+
+    void SetProgramName(const std::wstring& name)
+    {
+        programName = name;
     }
 
     void WriteErrorText(const std::wstring& text)

@@ -12,6 +12,11 @@ namespace ShellHost
 {
     void PrintLine(const std::wstring& line);
     void PrintErrorLine(const std::wstring& line);
+    // A failure: one line on standard error, the program's name and the message.
+    void PrintFailure(const std::wstring& message);
+    // The name that failures carry: "shellhost", or the program a user ran the host through, so that
+    // its user reads every error under the name of the command they typed.
+    void SetProgramName(const std::wstring& name);
     // Text on standard error without a line break, for a line that is rewritten in place.
     void WriteErrorText(const std::wstring& text);
     // The items separated by commas.

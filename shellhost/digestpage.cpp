@@ -37,11 +37,12 @@ namespace ShellHost
     std::vector<std::wstring> DigestPage::GetAlgorithms() const
     {
         std::vector<std::wstring> names;
-        const LRESULT count = Ask(m_combo, CB_GETCOUNT, 0, 0);
+        const LRESULT count = SendWithTimeout(m_combo, CB_GETCOUNT, 0, 0);
         for (LRESULT index = 0; index < count; ++index)
         {
-            std::wstring name(static_cast<size_t>(Ask(m_combo, CB_GETLBTEXTLEN, index, 0)) + 1, L'\0');
-            name.resize(static_cast<size_t>(Ask(m_combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(&name[0]))));
+            std::wstring name(static_cast<size_t>(SendWithTimeout(m_combo, CB_GETLBTEXTLEN, index, 0)) + 1, L'\0');
+            name.resize(static_cast<size_t>(
+                SendWithTimeout(m_combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(&name[0]))));
             names.push_back(name);
         }
         return names;
@@ -49,7 +50,7 @@ namespace ShellHost
 
     int DigestPage::GetSelectedIndex() const
     {
-        return static_cast<int>(Ask(m_combo, CB_GETCURSEL, 0, 0));
+        return static_cast<int>(SendWithTimeout(m_combo, CB_GETCURSEL, 0, 0));
     }
 
     void DigestPage::Select(int index)
@@ -102,14 +103,14 @@ namespace ShellHost
 
     std::wstring DigestPage::Compare(const std::wstring& expected)
     {
-        Ask(m_compare, EM_SETSEL, 0, -1);
+        SendWithTimeout(m_compare, EM_SETSEL, 0, -1);
         if (expected.empty())
         {
             PressKey(m_compare, VK_DELETE);
         }
         for (const wchar_t character : expected)
         {
-            Ask(m_compare, WM_CHAR, character, 1);
+            SendWithTimeout(m_compare, WM_CHAR, character, 1);
         }
         return GetText(m_result);
     }

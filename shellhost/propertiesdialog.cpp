@@ -84,14 +84,14 @@ namespace ShellHost
         }
         catch (const Failure& failure)
         {
-            PrintErrorLine(L"shellhost: " + failure.GetMessage());
+            PrintFailure(failure.GetMessage());
         }
     }
 
     std::vector<std::wstring> PropertiesDialog::GetPageTitles() const
     {
         const HWND tabs = GetTabControl();
-        const LRESULT count = Ask(tabs, TCM_GETITEMCOUNT, 0, 0);
+        const LRESULT count = SendWithTimeout(tabs, TCM_GETITEMCOUNT, 0, 0);
         std::vector<std::wstring> titles;
         for (LRESULT index = 0; index < count; ++index)
         {
@@ -100,7 +100,7 @@ namespace ShellHost
             item.mask = TCIF_TEXT;
             item.pszText = title;
             item.cchTextMax = 256;
-            Ask(tabs, TCM_GETITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+            SendWithTimeout(tabs, TCM_GETITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
             titles.push_back(item.pszText);
         }
         return titles;
@@ -114,8 +114,8 @@ namespace ShellHost
             if (titles[index] == title)
             {
                 // What a click on the tab does: the tab control notifies the sheet, which switches.
-                Ask(GetTabControl(), TCM_SETCURFOCUS, index, 0);
-                return reinterpret_cast<HWND>(Ask(m_sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+                SendWithTimeout(GetTabControl(), TCM_SETCURFOCUS, index, 0);
+                return reinterpret_cast<HWND>(SendWithTimeout(m_sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
             }
         }
         throw Failure(L"the Properties dialog of " + Describe() + L" has no " + title + L" page (it shows: " +
@@ -125,13 +125,13 @@ namespace ShellHost
     void PropertiesDialog::Repaint()
     {
         // A dialog that has stopped answering would hold the synchronous paint forever.
-        Ask(m_sheet, WM_NULL, 0, 0);
+        SendWithTimeout(m_sheet, WM_NULL, 0, 0);
         ::RedrawWindow(m_sheet, nullptr, nullptr,
                        RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
         // The first answer comes from the thread's message loop after the paint; before it waits for
         // the second, the thread is idle once.
-        Ask(m_sheet, WM_NULL, 0, 0);
-        Ask(m_sheet, WM_NULL, 0, 0);
+        SendWithTimeout(m_sheet, WM_NULL, 0, 0);
+        SendWithTimeout(m_sheet, WM_NULL, 0, 0);
     }
 
     void PropertiesDialog::Cancel(DWORD timeoutMs)
@@ -154,7 +154,7 @@ namespace ShellHost
 
     HWND PropertiesDialog::GetTabControl() const
     {
-        return reinterpret_cast<HWND>(Ask(m_sheet, PSM_GETTABCONTROL, 0, 0));
+        return reinterpret_cast<HWND>(SendWithTimeout(m_sheet, PSM_GETTABCONTROL, 0, 0));
     }
 
     bool PropertiesDialog::IsClosed() const

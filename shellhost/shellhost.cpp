@@ -1,13 +1,15 @@
 // Drives the shell's real Properties dialog and reports what the Digestry page shows.
 //
-//   digestry_shellhost [--expect VALUE]... [--screenshot FILE.png] [--lock] [--timeout SECONDS] FILE...
+//   digestry_shellhost [--as NAME] [--expect VALUE]... [--screenshot FILE.png] [--lock] [--timeout SECONDS] FILE...
 //       For each file in turn: opens its Properties dialog through the shell, brings the Digestry
 //       page forward by its tab, selects every algorithm in turn through the combo box and waits for
 //       its digest, types each expected value into "Compare to:" (with the algorithm whose digests
 //       have its length selected) and reads the verdict, saves a picture of the dialog showing what
 //       the report says, and closes it with Cancel. VALUE is 32, 40, 64, 96 or 128 hexadecimal
 //       digits. --lock holds the file open without sharing while its dialog is up. --timeout limits
-//       the wait for each digest (default: 60 s plus 1 s per 20 MiB of the file).
+//       the wait for each digest (default: 60 s plus 1 s per 20 MiB of the file). The report names
+//       each file and the screenshot as given; --as NAME puts NAME, the program a user ran, before
+//       each error instead of "shellhost".
 //   digestry_shellhost --pages ITEM...
 //       Opens one Properties dialog for the items together (a selection in one folder) and prints
 //       the titles of its pages.
@@ -88,14 +90,13 @@ namespace
         {
             const std::wstring argument = argv[index];
             const bool hasValue = index + 1 < argc;
-            if (argument == L"--expect" && hasValue)
+            if (argument == L"--as" && hasValue)
+            {
+                SetProgramName(argv[++index]);
+            }
+            else if (argument == L"--expect" && hasValue)
             {
                 options.expected.push_back(argv[++index]);
-                if (AlgorithmOf(options.expected.back()).empty())
-                {
-                    throw Failure(L"--expect " + options.expected.back() +
-                                  L": a digest has 32, 40, 64, 96 or 128 hexadecimal digits");
-                }
             }
             else if (argument == L"--screenshot" && hasValue)
             {
@@ -141,6 +142,18 @@ namespace
             throw Failure(L"--screenshot takes one file");
         }
         return options;
+    }
+
+    // Throws Failure, which needs no usage, for an expected value of no digest's length.
+    void CheckExpectedValues(const Options& options)
+    {
+        for (const std::wstring& expected : options.expected)
+        {
+            if (AlgorithmOf(expected).empty())
+            {
+                throw Failure(L"--expect " + expected + L": a digest has 32, 40, 64, 96 or 128 hexadecimal digits");
+            }
+        }
     }
 
     void PrintField(const std::wstring& name, const std::wstring& value)
@@ -190,17 +203,44 @@ namespace
         }
     }
 
-    // The file's size. Throws Failure when the shell cannot show the file's digests.
-    ULONGLONG GetFileSize(const std::wstring& path)
+    // The full name of a path as given (relative, or rooted on the current drive, with either slash),
+    // which the shell and the file system take. Throws Failure when there is none.
+    std::wstring GetFullPath(const std::wstring& path)
+    {
+        std::wstring full(MAX_PATH, L'\0');
+        for (;;)
+        {
+            const DWORD length = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
+            if (length == 0)
+            {
+                throw Failure(path + L": " + DescribeOpenError(::GetLastError()));
+            }
+            if (length < full.size())
+            {
+                full.resize(length);
+                return full;
+            }
+            full.resize(length);
+        }
+    }
+
+    // The size of the file given as path, whose full name is fullPath. Throws Failure, naming the file
+    // as given, when the shell cannot show the file's digests.
+    ULONGLONG GetFileSize(const std::wstring& path, const std::wstring& fullPath)
     {
         // The shell parses no path of MAX_PATH characters or more, whatever the file system allows.
-        if (path.size() >= MAX_PATH)
+        if (fullPath.size() >= MAX_PATH)
         {
-            throw Failure(path + L": the path is too long for Windows' shell (" + std::to_wstring(path.size()) +
-                          L" characters; it opens at most " + std::to_wstring(MAX_PATH - 1) + L")");
+            // A path rooted on the current drive ("\dir\file" or "/dir/file") gets the drive's two characters too.
+            const auto isSlash = [](wchar_t character) { return character == L'/' || character == L'\\'; };
+            const bool onCurrentDrive = !path.empty() && isSlash(path[0]) && (path.size() < 2 || !isSlash(path[1]));
+            const std::wstring counted = onCurrentDrive ? fullPath.substr(0, 2) + L" and the path make " : std::wstring();
+            throw Failure(path + L": the path is too long for Windows' shell (" + counted +
+                          std::to_wstring(fullPath.size()) + L" characters; it opens at most " +
+                          std::to_wstring(MAX_PATH - 1) + L")");
         }
         WIN32_FILE_ATTRIBUTE_DATA data = {};
-        if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        if (!::GetFileAttributesExW(fullPath.c_str(), GetFileExInfoStandard, &data))
         {
             const DWORD error = ::GetLastError();
             throw Failure(path + L": " + DescribeOpenError(error) + L" (" + FormatCode(HRESULT_FROM_WIN32(error)) + L")");
@@ -308,12 +348,14 @@ namespace
     // a mismatch.
     int ShowFile(ShellThread& shell, const Options& options, const std::wstring& path)
     {
-        const ULONGLONG size = GetFileSize(path);
+        // The report and the messages name the file as given; the shell and the file system get its full name.
+        const std::wstring fullPath = GetFullPath(path);
+        const ULONGLONG size = GetFileSize(path, fullPath);
         const double timeout = options.timeoutSeconds > 0
                                    ? options.timeoutSeconds
                                    : BaseDigestTimeoutSeconds + static_cast<double>(size) / SlowestBytesPerSecond;
-        const FileLock lock(path, options.lock);
-        PropertiesDialog dialog(shell, {path}, OpenTimeoutMs);
+        const FileLock lock(fullPath, options.lock);
+        PropertiesDialog dialog(shell, {fullPath}, OpenTimeoutMs);
         PrintField(L"File", path);
         PrintField(L"Size", std::to_wstring(size) + L" bytes");
         PrintField(L"Pages", Join(dialog.GetPageTitles()));
@@ -386,7 +428,7 @@ namespace
                 throw Failure(L"the Digestry page of " + path + L" no longer shows what the report says (" +
                               Describe(now) + L"); no screenshot taken");
             }
-            SaveScreenshot(dialog.GetHandle(), options.screenshot);
+            SaveScreenshot(dialog.GetHandle(), GetFullPath(options.screenshot));
             PrintField(L"Screenshot", options.screenshot);
         }
         dialog.Cancel(CloseTimeoutMs);
@@ -413,9 +455,18 @@ int wmain(int argc, wchar_t** argv)
     }
     catch (const Failure& failure)
     {
-        PrintErrorLine(L"shellhost: " + failure.GetMessage() +
-                       L"; usage: digestry_shellhost [--expect VALUE]... [--screenshot FILE.png] [--lock] "
-                       L"[--timeout SECONDS] FILE... | --pages ITEM...");
+        PrintFailure(failure.GetMessage() +
+                     L"; usage: digestry_shellhost [--as NAME] [--expect VALUE]... [--screenshot FILE.png] [--lock] "
+                     L"[--timeout SECONDS] FILE... | --pages ITEM...");
+        return FailureExitCode;
+    }
+    try
+    {
+        CheckExpectedValues(options);
+    }
+    catch (const Failure& failure)
+    {
+        PrintFailure(failure.GetMessage());
         return FailureExitCode;
     }
     return DriveShell([&](ShellThread& shell) { return options.pagesOnly ? ShowPages(shell, options) : ShowFiles(shell, options); });

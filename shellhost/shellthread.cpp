@@ -191,7 +191,7 @@ namespace ShellHost
         const HRESULT ole = ::OleInitialize(nullptr);
         if (FAILED(ole))
         {
-            PrintErrorLine(L"shellhost: OleInitialize failed with " + FormatCode(ole));
+            PrintFailure(L"OleInitialize failed with " + FormatCode(ole));
             return FailureExitCode;
         }
         ShellThread shell;
@@ -203,13 +203,13 @@ namespace ShellHost
             }
             catch (const Failure& failure)
             {
-                PrintErrorLine(L"shellhost: " + failure.GetMessage());
+                PrintFailure(failure.GetMessage());
             }
             shell.Stop();
             // A dialog that never closed keeps its thread in the shell's modal loop for good.
             if (!shell.WaitUntilStopped(StopTimeoutMs))
             {
-                PrintErrorLine(L"shellhost: a Properties dialog is still open; ending the process");
+                PrintFailure(L"a Properties dialog is still open; ending the process");
                 ::ExitProcess(static_cast<UINT>(FailureExitCode));
             }
         });

@@ -11,7 +11,7 @@ namespace ShellHost
         const UINT AnswerTimeoutMs = 10000;
     }
 
-    LRESULT Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    LRESULT SendWithTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     {
         DWORD_PTR result = 0;
         if (!::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, AnswerTimeoutMs, &result))
@@ -28,22 +28,22 @@ namespace ShellHost
         std::wstring text(256, L'\0');
         for (;;)
         {
-            const size_t copied =
-                static_cast<size_t>(Ask(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0])));
+            const size_t copied = static_cast<size_t>(
+                SendWithTimeout(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0])));
             if (copied + 1 < text.size())
             {
                 text.resize(copied);
                 return text;
             }
-            text.assign(static_cast<size_t>(Ask(window, WM_GETTEXTLENGTH, 0, 0)) + 2, L'\0');
+            text.assign(static_cast<size_t>(SendWithTimeout(window, WM_GETTEXTLENGTH, 0, 0)) + 2, L'\0');
         }
     }
 
     void PressKey(HWND window, UINT key)
     {
         const LPARAM scanCode = static_cast<LPARAM>(::MapVirtualKeyW(key, MAPVK_VK_TO_VSC)) << 16;
-        Ask(window, WM_KEYDOWN, key, 1 | scanCode);
-        Ask(window, WM_KEYUP, key, 1 | scanCode | (LPARAM(1) << 30) | (LPARAM(1) << 31));
+        SendWithTimeout(window, WM_KEYDOWN, key, 1 | scanCode);
+        SendWithTimeout(window, WM_KEYUP, key, 1 | scanCode | (LPARAM(1) << 30) | (LPARAM(1) << 31));
     }
 
     double Seconds()

@@ -9,7 +9,8 @@
 
 namespace ShellHost
 {
-    LRESULT Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // SendMessage with the time limit: the window's answer.
+    LRESULT SendWithTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     // The window's text, as the window itself answers it.
     std::wstring GetText(HWND window);
     // A key pressed and released while the window has the focus.

@@ -15,7 +15,7 @@ host=$3
 unelevated=$4
 
 work=$build_dir/packaging-test
-source "$(dirname "${BASH_SOURCE[0]}")/../../shellhost/test/testlib.sh" "$build_dir"
+source "$(dirname "${BASH_SOURCE[0]}")/../../test/testlib.sh" "$build_dir"
 # A prefix of the test's own, created afresh by every run.
 export WINEPREFIX=$work/wineprefix
 install_dir=$WINEPREFIX/drive_c/Program\ Files/Digestry

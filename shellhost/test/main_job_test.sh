@@ -7,7 +7,7 @@
 # Each run takes the build folder's lock and starts its own display and Wine, as a user's run does:
 # scripts/test.sh runs this test after the others, once they have released the lock.
 set -eEuo pipefail
-source "$(dirname "${BASH_SOURCE[0]}")/testlib.sh" "$1"
+source "$(dirname "${BASH_SOURCE[0]}")/../../test/testlib.sh" "$1"
 export DIGESTRY_BUILD_DIR=$build_dir
 run=$repo_root/scripts/run.sh
 lock=$build_dir/run.lock

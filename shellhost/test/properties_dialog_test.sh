@@ -6,11 +6,10 @@
 #
 # Needs a display (scripts/test.sh runs the tests in a virtual one).
 set -eEuo pipefail
-source "$(dirname "${BASH_SOURCE[0]}")/testlib.sh" "$1"
+source "$(dirname "${BASH_SOURCE[0]}")/../../test/testlib.sh" "$1"
 host=$2
 dll=$3
 
-wine=/usr/lib/wine/wine64
 class_id='{5E1A9C3B-7D24-4F8E-A6B1-0C93D2E4F517}'
 folder_handler="HKCR\\Folder\\shellex\\PropertySheetHandlers\\$class_id"
 

@@ -132,7 +132,7 @@ namespace
             for (std::wstring text;;)
             {
                 const double sent = Seconds();
-                ShellHost::Ask(sheet, WM_NULL, 0, 0);
+                ShellHost::SendWithTimeout(sheet, WM_NULL, 0, 0);
                 roundTrips.push_back((Seconds() - sent) * 1000.0);
                 if (page->TryGetDigest(text))
                 {

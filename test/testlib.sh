@@ -5,10 +5,14 @@
 #   source testlib.sh <build folder>
 
 DIGESTRY_BUILD_DIR=$1
-source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/common.sh"
+# shellcheck source=scripts/common.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../scripts/common.sh"
 
 # A command that fails outside a check ends the test: it says which one rather than ending silently.
 trap 'echo "FAIL: line $LINENO: \"$BASH_COMMAND\" exited with status $?"' ERR
+# A test that starts the Wine of a prefix of its own (start_wine) ends it as it ends. A test that runs
+# in the Wine of the command that started it sets an EXIT trap of its own, which leaves that running.
+trap stop_wine EXIT
 
 passed=0
 failed=0

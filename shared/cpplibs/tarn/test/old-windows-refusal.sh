@@ -6,7 +6,7 @@
 # The DLL must load in the build's own prefix and must fail to load in a second prefix of the build
 # folder whose Windows version is set to Vista (created on first use). Each pattern, a bash extended
 # regular expression, must match a debugger line of the refused load, in the order given.
-set -euo pipefail
+set -eEuo pipefail
 
 build_dir=$1
 module_host=$2
