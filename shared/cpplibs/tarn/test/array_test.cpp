@@ -5,11 +5,7 @@
 
 using Tarn::Containers::Array;
 
-class ArrayTest : public ::testing::Test
-{
-};
-
-TEST_F(ArrayTest, NewArrayHoldsValueInitialisedElementsAndChecksIndices)
+TEST(ArrayTest, NewArrayHoldsValueInitialisedElementsAndChecksIndices)
 {
     Array<int> array(3);
     ASSERT_EQ(array.GetCount(), 3u);
@@ -23,7 +19,7 @@ TEST_F(ArrayTest, NewArrayHoldsValueInitialisedElementsAndChecksIndices)
     EXPECT_THROW(empty.GetAt(0), Tarn::ArgumentException);
 }
 
-TEST_F(ArrayTest, EnumerationWalksBothWaysAndHasNoElementAtEitherEnd)
+TEST(ArrayTest, EnumerationWalksBothWaysAndHasNoElementAtEitherEnd)
 {
     Array<int> array(3);
     for (UINT32 index = 0; index < 3; ++index)
@@ -51,7 +47,7 @@ TEST_F(ArrayTest, EnumerationWalksBothWaysAndHasNoElementAtEitherEnd)
     EXPECT_EQ(*enumerator, 1);
 }
 
-TEST_F(ArrayTest, EmptyArrayEnumerationFindsNothing)
+TEST(ArrayTest, EmptyArrayEnumerationFindsNothing)
 {
     Array<int> array(0);
     Tarn::Enumerator<int> enumerator = array.GetEnumerator();
@@ -62,7 +58,7 @@ TEST_F(ArrayTest, EmptyArrayEnumerationFindsNothing)
     EXPECT_FALSE(enumerator.MovePrevious());
 }
 
-TEST_F(ArrayTest, ResizeUnderAnOpenEnumerationMakesEveryPositionOperationThrowUntilReset)
+TEST(ArrayTest, ResizeUnderAnOpenEnumerationMakesEveryPositionOperationThrowUntilReset)
 {
     Array<int> array(2);
     Tarn::Enumerator<int> enumerator = array.GetEnumerator();
@@ -86,7 +82,7 @@ TEST_F(ArrayTest, ResizeUnderAnOpenEnumerationMakesEveryPositionOperationThrowUn
     EXPECT_EQ(steps, 3);
 }
 
-TEST_F(ArrayTest, ResizeKeepsTheLeadingElementsAndInitialisesNewOnes)
+TEST(ArrayTest, ResizeKeepsTheLeadingElementsAndInitialisesNewOnes)
 {
     Array<int> array(2);
     array.GetAt(0) = 1;

@@ -134,11 +134,7 @@ TEST_F(AutoPtrTest, ExceptionFromTheObjectsDestructorIsStoppedAndTraced)
         << lines[0];
 }
 
-class AutoArrayPtrTest : public ::testing::Test
-{
-};
-
-TEST_F(AutoArrayPtrTest, DestroysEveryElementOfTheArray)
+TEST(AutoArrayPtrTest, DestroysEveryElementOfTheArray)
 {
     static int destructions;
     struct Element

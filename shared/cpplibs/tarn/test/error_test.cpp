@@ -69,11 +69,7 @@ namespace
     }
 }
 
-class ExceptionTest : public ::testing::Test
-{
-};
-
-TEST_F(ExceptionTest, EachClassIsThrownWithItsFixedCodeAndCaughtAsException)
+TEST(ExceptionTest, EachClassIsThrownWithItsFixedCodeAndCaughtAsException)
 {
     struct Case
     {
@@ -110,12 +106,12 @@ TEST_F(ExceptionTest, EachClassIsThrownWithItsFixedCodeAndCaughtAsException)
     }
 }
 
-TEST_F(ExceptionTest, MemoryExceptionIsCaughtAsSystemException)
+TEST(ExceptionTest, MemoryExceptionIsCaughtAsSystemException)
 {
     EXPECT_THROW(throw Tarn::MemoryException(), Tarn::SystemException);
 }
 
-TEST_F(ExceptionTest, Win32ErrorsBecomeHResultsInTheWin32FacilityExceptZeroAndNegativeValues)
+TEST(ExceptionTest, Win32ErrorsBecomeHResultsInTheWin32FacilityExceptZeroAndNegativeValues)
 {
     EXPECT_EQ(Tarn::HResultFromWin32(0), 0);
     EXPECT_EQ(Tarn::HResultFromWin32(ERROR_ACCESS_DENIED), static_cast<HRESULT>(0x80070005));
@@ -124,13 +120,13 @@ TEST_F(ExceptionTest, Win32ErrorsBecomeHResultsInTheWin32FacilityExceptZeroAndNe
     EXPECT_EQ(Tarn::HResultFromWin32(0xC0000022), static_cast<HRESULT>(0xC0000022));
 }
 
-TEST_F(ExceptionTest, NtStatusIsMarkedWithBit28)
+TEST(ExceptionTest, NtStatusIsMarkedWithBit28)
 {
     EXPECT_EQ(Tarn::HResultFromNtStatus(static_cast<LONG>(0xC0000022)), static_cast<HRESULT>(0xD0000022));
     EXPECT_EQ(Tarn::HResultFromNtStatus(static_cast<LONG>(0xD0000022)), static_cast<HRESULT>(0xD0000022));
 }
 
-TEST_F(ExceptionTest, DescriptionIsTheErrorMessageOfTheCode)
+TEST(ExceptionTest, DescriptionIsTheErrorMessageOfTheCode)
 {
     EXPECT_EQ(Text(Tarn::ArgumentException().GetDescription()), Text(Tarn::GetErrorMessage(E_INVALIDARG)));
     EXPECT_EQ(Text(Tarn::ParseException().GetDescription()), L"Tarn error 0xA0010000");

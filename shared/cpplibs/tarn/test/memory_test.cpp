@@ -86,11 +86,7 @@ TEST_F(AllocatorTest, BlocksAreReturnedToTheHeap)
     EXPECT_LT(growth, 4096u);
 }
 
-class HeapAccountingTest : public ::testing::Test
-{
-};
-
-TEST_F(HeapAccountingTest, SeesADeliberateLeakOfSmallAndLargeBlocks)
+TEST(HeapAccountingTest, SeesADeliberateLeakOfSmallAndLargeBlocks)
 {
     const int iterations = 200;
     std::vector<void*> leaked;
