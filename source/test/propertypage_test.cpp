@@ -123,7 +123,7 @@ TEST_F(PropertyPageTest, TheSheetKeepsItsPagesAliveUntilItLetsThemGo)
 
         const HWND window = shown->GetWindowHandle();
         ASSERT_NE(nullptr, window);
-        EXPECT_EQ(sheet.GetCurrentPage(), window);
+        EXPECT_EQ(window, sheet.GetCurrentPage());
         EXPECT_EQ(shown, ::GetPropW(window, ObjectPropertyName));
         EXPECT_EQ(104u, shown->descriptorSize) << "the descriptor's current layout, header bitmap included";
         EXPECT_EQ(::GetDlgItem(window, IDC_TEST_EDIT), shown->GetDialogItemHandle(IDC_TEST_EDIT));

@@ -81,5 +81,5 @@ TEST(ContainerHeapTest, FilledAndDestroyedContainersLeaveTheHeapWhereItWas)
         }
     };
 
-    EXPECT_EQ(TarnTest::MeasureHeapGrowth(workload, 300), 0u);
+    EXPECT_EQ(0u, TarnTest::MeasureHeapGrowth(workload, 300));
 }
