@@ -32,8 +32,8 @@ namespace DigestryBenchmark
             {
                 wchar_t path[MAX_PATH] = L"";
                 DWORD size = sizeof(path);
-                if (::RegGetValueW(HKEY_CLASSES_ROOT, ServerKey.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, path, &size) !=
-                    ERROR_SUCCESS)
+                if (::RegGetValueW(HKEY_CLASSES_ROOT, ServerKey.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, path,
+                                   &size) != ERROR_SUCCESS)
                 {
                     throw Failure(L"digestry.dll is not registered");
                 }

@@ -346,7 +346,8 @@ TEST_F(DigestPageTest, TheLinkShowsTheVersionAndOpensItsAddressWhenClickedOrEnte
     DigestSheet sheet(*s_library, {abc.GetPath()});
     const std::wstring text = sheet.GetText(IDC_ABOUT_LINK);
     const std::wstring version = L"Digestry version " + std::to_wstring(DIGESTRY_VERSION_MAJOR) + L"." +
-                                 std::to_wstring(DIGESTRY_VERSION_MINOR) + L"." + std::to_wstring(DIGESTRY_VERSION_BUILD);
+                                 std::to_wstring(DIGESTRY_VERSION_MINOR) + L"." +
+                                 std::to_wstring(DIGESTRY_VERSION_BUILD);
     EXPECT_EQ(0u, text.find(version)) << std::string(text.begin(), text.end());
     EXPECT_GT(text.size(), version.size());
 
