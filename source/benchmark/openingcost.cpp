@@ -8,8 +8,10 @@
 
 #include "benchmarksupport.h"
 #include "console.h"
+#include "extensionclass.h"
 #include "propertiesdialog.h"
 #include "shellbenchmark.h"
+#include "testsupport.h"
 
 using ShellHost::Failure;
 using ShellHost::PropertiesDialog;
@@ -19,7 +21,7 @@ namespace DigestryBenchmark
 {
     namespace
     {
-        const wchar_t ServerKey[] = L"CLSID\\{5E1A9C3B-7D24-4F8E-A6B1-0C93D2E4F517}\\InprocServer32";
+        const std::wstring ServerKey = L"CLSID\\" + DigestryTest::GetExtensionClassText() + L"\\InprocServer32";
 
         // digestry.dll as the registry names it, loaded here so that its own exports switch the
         // registration (and tell the shell, which may keep lists of handlers). Leaves it registered.
@@ -30,8 +32,8 @@ namespace DigestryBenchmark
             {
                 wchar_t path[MAX_PATH] = L"";
                 DWORD size = sizeof(path);
-                if (::RegGetValueW(HKEY_CLASSES_ROOT, ServerKey, nullptr, RRF_RT_REG_SZ, nullptr, path, &size) !=
-                    ERROR_SUCCESS)
+                if (::RegGetValueW(HKEY_CLASSES_ROOT, ServerKey.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, path,
+                                   &size) != ERROR_SUCCESS)
                 {
                     throw Failure(L"digestry.dll is not registered");
                 }
@@ -63,8 +65,7 @@ namespace DigestryBenchmark
                     return;
                 }
                 const char* const name = registered ? "DllRegisterServer" : "DllUnregisterServer";
-                const auto function = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-                    reinterpret_cast<void*>(::GetProcAddress(m_library, name)));
+                const auto function = TarnTest::GetExport<HRESULT(STDAPICALLTYPE*)()>(m_library, name);
                 const HRESULT result = function != nullptr ? function() : E_NOINTERFACE;
                 if (FAILED(result))
                 {

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "digestrylibrary.h"
+#include "digestryversion.h"
 #include "resource.h"
 #include "testfiles.h"
 
@@ -16,9 +17,9 @@ using TarnTest::ReadKey;
 
 namespace
 {
-    const wchar_t ClassKey[] = L"CLSID\\{5E1A9C3B-7D24-4F8E-A6B1-0C93D2E4F517}";
     const wchar_t HandlerListKey[] = L"*\\shellex\\PropertySheetHandlers";
-    const wchar_t HandlerKey[] = L"*\\shellex\\PropertySheetHandlers\\{5E1A9C3B-7D24-4F8E-A6B1-0C93D2E4F517}";
+    const std::wstring ClassKey = L"CLSID\\" + DigestryTest::GetExtensionClassText();
+    const std::wstring HandlerKey = std::wstring(HandlerListKey) + L"\\" + DigestryTest::GetExtensionClassText();
     const wchar_t FriendlyName[] = L"Digestry shell property sheet extension";
 
     std::wstring VersionText(const std::vector<BYTE>& block, const std::wstring& name)
@@ -61,10 +62,12 @@ TEST(DigestryDllTest, CarriesItsVersionThePageTemplateAndTheTexts)
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-    EXPECT_EQ(MAKELONG(0, 1), fixed->dwFileVersionMS);
-    EXPECT_EQ(MAKELONG(0, 2), fixed->dwFileVersionLS);
+    EXPECT_EQ(MAKELONG(DIGESTRY_VERSION_MINOR, DIGESTRY_VERSION_MAJOR), fixed->dwFileVersionMS);
+    EXPECT_EQ(MAKELONG(DIGESTRY_VERSION_REVISION, DIGESTRY_VERSION_BUILD), fixed->dwFileVersionLS);
     EXPECT_EQ(fixed->dwFileVersionMS, fixed->dwProductVersionMS);
     EXPECT_EQ(fixed->dwFileVersionLS, fixed->dwProductVersionLS);
+    EXPECT_EQ(L"" DIGESTRY_VERSION_TEXT, VersionText(block, L"FileVersion"));
+    EXPECT_EQ(L"" DIGESTRY_VERSION_TEXT, VersionText(block, L"ProductVersion"));
     EXPECT_EQ(L"Digestry", VersionText(block, L"ProductName"));
     EXPECT_EQ(L"Digestry", VersionText(block, L"InternalName"));
     EXPECT_EQ(L"digestry.dll", VersionText(block, L"OriginalFilename"));
@@ -151,8 +154,8 @@ protected:
 
     static void RemoveEntries()
     {
-        ::RegDeleteTreeW(HKEY_CLASSES_ROOT, ClassKey);
-        ::RegDeleteTreeW(HKEY_CLASSES_ROOT, HandlerKey);
+        ::RegDeleteTreeW(HKEY_CLASSES_ROOT, ClassKey.c_str());
+        ::RegDeleteTreeW(HKEY_CLASSES_ROOT, HandlerKey.c_str());
     }
 };
 
@@ -165,7 +168,7 @@ TEST_F(DigestryRegistrationTest, RegistersItsClassAndHandlerForEveryFileEvenTwic
         ASSERT_EQ(0u, RegSvr32(L""));
         EXPECT_TRUE(Key({{L"", name}}, {L"InProcServer32"}) == ReadKey(ClassKey));
         EXPECT_TRUE(Key({{L"", {REG_SZ, DigestryTest::GetDigestryPath()}}, {L"ThreadingModel", {REG_SZ, L"Apartment"}}}) ==
-                    ReadKey(std::wstring(ClassKey) + L"\\InProcServer32"));
+                    ReadKey(ClassKey + L"\\InProcServer32"));
         EXPECT_TRUE(Key({{L"", name}}) == ReadKey(HandlerKey));
     }
 
@@ -189,7 +192,7 @@ TEST_F(DigestryRegistrationTest, WithoutTheHandlerListRegistrationFailsAndKeepsT
         DigestryLibrary library;
         EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), library.RegisterServer());
     }
-    EXPECT_TRUE(ReadKey(std::wstring(ClassKey) + L"\\InProcServer32").exists);
+    EXPECT_TRUE(ReadKey(ClassKey + L"\\InProcServer32").exists);
 
     HKEY restored = nullptr;
     ::RegCreateKeyExW(HKEY_CLASSES_ROOT, HandlerListKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &restored, nullptr);

@@ -7,7 +7,6 @@
 
 namespace DigestryTest
 {
-    const CLSID ExtensionClsid = {0x5E1A9C3B, 0x7D24, 0x4F8E, {0xA6, 0xB1, 0x0C, 0x93, 0xD2, 0xE4, 0xF5, 0x17}};
     const wchar_t DigestSheet::Computing[] = L"Computing...";
 
     namespace

@@ -11,15 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "extensionclass.h"
 #include "tarncomautoptr.h"
 #include "testsheet.h"
 #include "testsupport.h"
 
 namespace DigestryTest
 {
-    // {5E1A9C3B-7D24-4F8E-A6B1-0C93D2E4F517}
-    extern const CLSID ExtensionClsid;
-
     std::wstring GetDigestryPath();
 
     // digestry.dll, loaded for the object's lifetime.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "digestrylibrary.h"
+#include "digestryversion.h"
 #include "knownanswers.h"
 #include "resource.h"
 #include "testfiles.h"
@@ -514,8 +515,11 @@ TEST_F(DigestPageTest, TheLinkShowsTheVersionAndOpensItsAddressWhenClickedOrEnte
     const TemporaryFile abc("abc");
     DigestSheet sheet(*s_library, {abc.GetPath()});
     const std::wstring text = sheet.GetText(IDC_ABOUT_LINK);
-    EXPECT_EQ(0u, text.find(L"Digestry version 1.0.2")) << std::string(text.begin(), text.end());
-    EXPECT_GT(text.size(), std::wstring(L"Digestry version 1.0.2").size());
+    const std::wstring version = L"Digestry version " + std::to_wstring(DIGESTRY_VERSION_MAJOR) + L"." +
+                                 std::to_wstring(DIGESTRY_VERSION_MINOR) + L"." +
+                                 std::to_wstring(DIGESTRY_VERSION_BUILD);
+    EXPECT_EQ(0u, text.find(version)) << std::string(text.begin(), text.end());
+    EXPECT_GT(text.size(), version.size());
 
     const HWND link = ::GetDlgItem(sheet.GetPage(), IDC_ABOUT_LINK);
     const POINT point = LinkPoint(link);

@@ -15,21 +15,6 @@ namespace
     typedef HashManager*(WINAPI* CreateFunction)(PCWSTR filePath, HWND notificationWindow);
     typedef BOOL(WINAPI* ComputeHashFunction)(HashManager* manager, INT32 algorithm);
     typedef void(WINAPI* ShutdownFunction)(HashManager* manager);
-
-    template <typename Function>
-    Function Export(HMODULE module, const char* name)
-    {
-        return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
-    }
-
-    // The test DLL is built next to this executable.
-    std::wstring EngineDllPath()
-    {
-        wchar_t path[MAX_PATH];
-        const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-        std::wstring folder(path, length);
-        return folder.substr(0, folder.find_last_of(L'\\') + 1) + EngineDllName;
-    }
 }
 
 // A shell host frees the extension's DLL as soon as it may, which can be right after the last page
@@ -38,16 +23,16 @@ TEST(EngineUnloadTest, LibraryFreedRightAfterShutdownStaysLoadedUntilItsLastWork
 {
     const DigestryTest::TemporaryFile file = DigestryTest::TemporaryFile::OfSize(8 << 20);
     DigestryTest::NotificationWindow window;
-    const std::wstring dllPath = EngineDllPath();
+    const std::wstring dllPath = TarnTest::GetTestFolder() + EngineDllName;
     std::mt19937 random(9);
 
     for (int cycle = 0; cycle < 400; ++cycle)
     {
         const HMODULE engine = ::LoadLibraryW(dllPath.c_str());
         ASSERT_NE(nullptr, engine);
-        const auto create = Export<CreateFunction>(engine, "EngineCreate");
-        const auto computeHash = Export<ComputeHashFunction>(engine, "EngineComputeHash");
-        const auto shutdown = Export<ShutdownFunction>(engine, "EngineShutdown");
+        const auto create = TarnTest::GetExport<CreateFunction>(engine, "EngineCreate");
+        const auto computeHash = TarnTest::GetExport<ComputeHashFunction>(engine, "EngineComputeHash");
+        const auto shutdown = TarnTest::GetExport<ShutdownFunction>(engine, "EngineShutdown");
         ASSERT_TRUE(create != nullptr && computeHash != nullptr && shutdown != nullptr);
 
         HashManager* manager = create(file.GetPath().c_str(), window.GetHandle());

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cwchar>
 #include <cwctype>
 #include <string>
 #include <utility>
@@ -67,10 +66,7 @@ namespace
     // Runs a helper executable beside this one; returns its exit code and what it printed.
     std::pair<int, std::string> RunHelper(const std::wstring& name)
     {
-        wchar_t self[MAX_PATH];
-        ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-        const std::wstring folder(self, std::wcsrchr(self, L'\\') + 1);
-        FILE* const output = _wpopen((L"\"" + folder + name + L"\"").c_str(), L"r");
+        FILE* const output = _wpopen((L"\"" + TarnTest::GetTestFolder() + name + L"\"").c_str(), L"r");
         std::string printed;
         char chunk[512];
         while (output != nullptr && std::fgets(chunk, sizeof(chunk), output) != nullptr)
@@ -127,7 +123,7 @@ TEST_F(PropertyPageTest, TheSheetKeepsItsPagesAliveUntilItLetsThemGo)
 
         const HWND window = shown->GetWindowHandle();
         ASSERT_NE(nullptr, window);
-        EXPECT_EQ(sheet.GetCurrentPage(), window);
+        EXPECT_EQ(window, sheet.GetCurrentPage());
         EXPECT_EQ(shown, ::GetPropW(window, ObjectPropertyName));
         EXPECT_EQ(104u, shown->descriptorSize) << "the descriptor's current layout, header bitmap included";
         EXPECT_EQ(::GetDlgItem(window, IDC_TEST_EDIT), shown->GetDialogItemHandle(IDC_TEST_EDIT));

@@ -74,22 +74,17 @@ namespace
         return FALSE;
     }
 
-    // Thrown where no code of the foundation would throw.
-    struct UnexpectedFailure
-    {
-    };
-
     class ThrowingDataObject final : public TextDataObject
     {
     public:
-        HRESULT STDMETHODCALLTYPE GetData(FORMATETC*, STGMEDIUM*) override { throw UnexpectedFailure(); }
+        HRESULT STDMETHODCALLTYPE GetData(FORMATETC*, STGMEDIUM*) override { throw TarnTest::UnexpectedFailure(); }
     };
 
     // Keeps the page handle it is given, then throws.
     BOOL CALLBACK ThrowAtAddPage(HPROPSHEETPAGE page, LPARAM kept)
     {
         *reinterpret_cast<HPROPSHEETPAGE*>(kept) = page;
-        throw UnexpectedFailure();
+        throw TarnTest::UnexpectedFailure();
     }
 }
 

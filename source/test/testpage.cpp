@@ -20,7 +20,7 @@ namespace DigestryTest
     {
         if (throwUnexpectedAtAddRef)
         {
-            throw UnexpectedFailure();
+            throw TarnTest::UnexpectedFailure();
         }
         return PropertyPage::AddRef();
     }
@@ -38,7 +38,7 @@ namespace DigestryTest
         }
         if (message == throwUnexpectedAt)
         {
-            throw UnexpectedFailure();
+            throw TarnTest::UnexpectedFailure();
         }
         return PropertyPage::DialogProc(message, wParam, lParam);
     }

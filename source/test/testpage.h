@@ -10,14 +10,10 @@
 #include <vector>
 
 #include "propertypage.h"
+#include "testsupport.h"
 
 namespace DigestryTest
 {
-    // Thrown by a test page where no code of the foundation would throw.
-    struct UnexpectedFailure
-    {
-    };
-
     class TestPage : public PropertyPage
     {
     public:

@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "testsupport.h"
+
 namespace DigestryTest
 {
     namespace
@@ -11,12 +13,13 @@ namespace DigestryTest
         PropertySheetFunction GetPropertySheet()
         {
             const HMODULE library = ::GetModuleHandleW(L"comctl32.dll");
-            const FARPROC function = library != nullptr ? ::GetProcAddress(library, "PropertySheetW") : nullptr;
+            const PropertySheetFunction function =
+                library != nullptr ? TarnTest::GetExport<PropertySheetFunction>(library, "PropertySheetW") : nullptr;
             if (function == nullptr)
             {
                 throw std::runtime_error("comctl32 has not been loaded by the page frame");
             }
-            return reinterpret_cast<PropertySheetFunction>(reinterpret_cast<void*>(function));
+            return function;
         }
     }
 

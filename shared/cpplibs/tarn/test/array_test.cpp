@@ -5,25 +5,21 @@
 
 using Tarn::Containers::Array;
 
-class ArrayTest : public ::testing::Test
-{
-};
-
-TEST_F(ArrayTest, NewArrayHoldsValueInitialisedElementsAndChecksIndices)
+TEST(ArrayTest, NewArrayHoldsValueInitialisedElementsAndChecksIndices)
 {
     Array<int> array(3);
-    ASSERT_EQ(array.GetCount(), 3u);
-    EXPECT_EQ(array.GetData()[0] + array.GetData()[1] + array.GetData()[2], 0);
+    ASSERT_EQ(3u, array.GetCount());
+    EXPECT_EQ(0, array.GetData()[0] + array.GetData()[1] + array.GetData()[2]);
     array.GetAt(2) = 7;
-    EXPECT_EQ(array.GetData()[2], 7);
+    EXPECT_EQ(7, array.GetData()[2]);
     EXPECT_THROW(array.GetAt(3), Tarn::ArgumentException);
 
     Array<int> empty(0);
-    EXPECT_EQ(empty.GetData(), nullptr);
+    EXPECT_EQ(nullptr, empty.GetData());
     EXPECT_THROW(empty.GetAt(0), Tarn::ArgumentException);
 }
 
-TEST_F(ArrayTest, EnumerationWalksBothWaysAndHasNoElementAtEitherEnd)
+TEST(ArrayTest, EnumerationWalksBothWaysAndHasNoElementAtEitherEnd)
 {
     Array<int> array(3);
     for (UINT32 index = 0; index < 3; ++index)
@@ -38,20 +34,20 @@ TEST_F(ArrayTest, EnumerationWalksBothWaysAndHasNoElementAtEitherEnd)
     {
         sum = sum * 10 + *enumerator;
     }
-    EXPECT_EQ(sum, 123);
+    EXPECT_EQ(123, sum);
     EXPECT_FALSE(enumerator.MoveNext());
     EXPECT_THROW(enumerator.GetCurrent(), Tarn::InvalidOperationException);
     while (enumerator.MovePrevious())
     {
         sum = sum * 10 + *enumerator;
     }
-    EXPECT_EQ(sum, 123321);
+    EXPECT_EQ(123321, sum);
     EXPECT_FALSE(enumerator.MovePrevious());
     ASSERT_TRUE(enumerator.MoveNext());
-    EXPECT_EQ(*enumerator, 1);
+    EXPECT_EQ(1, *enumerator);
 }
 
-TEST_F(ArrayTest, EmptyArrayEnumerationFindsNothing)
+TEST(ArrayTest, EmptyArrayEnumerationFindsNothing)
 {
     Array<int> array(0);
     Tarn::Enumerator<int> enumerator = array.GetEnumerator();
@@ -62,7 +58,7 @@ TEST_F(ArrayTest, EmptyArrayEnumerationFindsNothing)
     EXPECT_FALSE(enumerator.MovePrevious());
 }
 
-TEST_F(ArrayTest, ResizeUnderAnOpenEnumerationMakesEveryPositionOperationThrowUntilReset)
+TEST(ArrayTest, ResizeUnderAnOpenEnumerationMakesEveryPositionOperationThrowUntilReset)
 {
     Array<int> array(2);
     Tarn::Enumerator<int> enumerator = array.GetEnumerator();
@@ -83,21 +79,21 @@ TEST_F(ArrayTest, ResizeUnderAnOpenEnumerationMakesEveryPositionOperationThrowUn
     {
         ++steps;
     }
-    EXPECT_EQ(steps, 3);
+    EXPECT_EQ(3, steps);
 }
 
-TEST_F(ArrayTest, ResizeKeepsTheLeadingElementsAndInitialisesNewOnes)
+TEST(ArrayTest, ResizeKeepsTheLeadingElementsAndInitialisesNewOnes)
 {
     Array<int> array(2);
     array.GetAt(0) = 1;
     array.GetAt(1) = 2;
     array.Resize(3);
-    EXPECT_EQ(array.GetAt(0), 1);
-    EXPECT_EQ(array.GetAt(1), 2);
-    EXPECT_EQ(array.GetAt(2), 0);
+    EXPECT_EQ(1, array.GetAt(0));
+    EXPECT_EQ(2, array.GetAt(1));
+    EXPECT_EQ(0, array.GetAt(2));
     array.Resize(1);
-    ASSERT_EQ(array.GetCount(), 1u);
-    EXPECT_EQ(array.GetAt(0), 1);
+    ASSERT_EQ(1u, array.GetCount());
+    EXPECT_EQ(1, array.GetAt(0));
     array.Resize(0);
-    EXPECT_EQ(array.GetData(), nullptr);
+    EXPECT_EQ(nullptr, array.GetData());
 }

@@ -65,9 +65,9 @@ TEST_F(AutoPtrTest, DeletesTheObjectWhenTheScopeEndsAlsoByAnException)
 {
     {
         Tarn::AutoPtr<Tracked> pointer(new Tracked(m_destructions));
-        EXPECT_EQ(m_destructions, 0);
+        EXPECT_EQ(0, m_destructions);
     }
-    EXPECT_EQ(m_destructions, 1);
+    EXPECT_EQ(1, m_destructions);
 
     EXPECT_THROW(
         {
@@ -75,7 +75,7 @@ TEST_F(AutoPtrTest, DeletesTheObjectWhenTheScopeEndsAlsoByAnException)
             throw Tarn::ArgumentException();
         },
         Tarn::ArgumentException);
-    EXPECT_EQ(m_destructions, 2);
+    EXPECT_EQ(2, m_destructions);
 }
 
 TEST_F(AutoPtrTest, AssigningAnotherObjectDeletesTheFormerOne)
@@ -83,13 +83,13 @@ TEST_F(AutoPtrTest, AssigningAnotherObjectDeletesTheFormerOne)
     Tracked* first = new Tracked(m_destructions);
     Tarn::AutoPtr<Tracked> pointer(first);
     pointer = first;
-    EXPECT_EQ(m_destructions, 0);
+    EXPECT_EQ(0, m_destructions);
     Tracked* second = new Tracked(m_destructions);
     pointer = second;
-    EXPECT_EQ(m_destructions, 1);
-    EXPECT_EQ(pointer.Get(), second);
+    EXPECT_EQ(1, m_destructions);
+    EXPECT_EQ(second, pointer.Get());
     pointer = nullptr;
-    EXPECT_EQ(m_destructions, 2);
+    EXPECT_EQ(2, m_destructions);
     EXPECT_TRUE(pointer.IsNull());
 }
 
@@ -98,10 +98,10 @@ TEST_F(AutoPtrTest, DetachGivesUpOwnershipAndLeavesNull)
     Tracked* object = new Tracked(m_destructions);
     {
         Tarn::AutoPtr<Tracked> pointer(object);
-        EXPECT_EQ(pointer.Detach(), object);
-        EXPECT_EQ(pointer.Get(), nullptr);
+        EXPECT_EQ(object, pointer.Detach());
+        EXPECT_EQ(nullptr, pointer.Get());
     }
-    EXPECT_EQ(m_destructions, 0);
+    EXPECT_EQ(0, m_destructions);
     delete object;
 }
 
@@ -112,7 +112,7 @@ TEST_F(AutoPtrTest, OutParameterStoredThroughGetAddressIsOwned)
         CreateTracked(pointer.GetAddress(), m_destructions);
         EXPECT_FALSE(pointer.IsNull());
     }
-    EXPECT_EQ(m_destructions, 1);
+    EXPECT_EQ(1, m_destructions);
 }
 
 TEST_F(AutoPtrTest, ExceptionFromTheObjectsDestructorIsStoppedAndTraced)
@@ -126,7 +126,7 @@ TEST_F(AutoPtrTest, ExceptionFromTheObjectsDestructorIsStoppedAndTraced)
     Tarn::SetTraceLevel(Tarn::TraceLevel::Warning);
 
     const std::vector<std::string> lines = listener.GetLinesContaining(" ERROR tarnautoptr(");
-    ASSERT_EQ(lines.size(), 1u);
+    ASSERT_EQ(1u, lines.size());
     // The instantiation's name tells which owning pointer it was.
     EXPECT_NE(lines[0].find(" Tarn::AutoPtr<AutoPtrTesting::ThrowingOnDestruction<Tarn::String *> >::~AutoPtr(): "
                             "Exception caught. Error code: 0x80004021, Description: "),
@@ -134,11 +134,7 @@ TEST_F(AutoPtrTest, ExceptionFromTheObjectsDestructorIsStoppedAndTraced)
         << lines[0];
 }
 
-class AutoArrayPtrTest : public ::testing::Test
-{
-};
-
-TEST_F(AutoArrayPtrTest, DestroysEveryElementOfTheArray)
+TEST(AutoArrayPtrTest, DestroysEveryElementOfTheArray)
 {
     static int destructions;
     struct Element
@@ -149,9 +145,9 @@ TEST_F(AutoArrayPtrTest, DestroysEveryElementOfTheArray)
     destructions = 0;
     {
         Tarn::AutoArrayPtr<Element> elements(new Element[5]);
-        EXPECT_EQ(elements[4].value, 7);
+        EXPECT_EQ(7, elements[4].value);
     }
-    EXPECT_EQ(destructions, 5);
+    EXPECT_EQ(5, destructions);
 }
 
 class AutoRefCountPtrTest : public ::testing::Test
@@ -166,14 +162,14 @@ TEST_F(AutoRefCountPtrTest, TakesOverTheCallersReferenceAndReleasesItOnce)
     object->AddRef();
     {
         Tarn::AutoRefCountPtr<Counted> pointer(object);
-        EXPECT_EQ(object->GetReferenceCount(), 2);
+        EXPECT_EQ(2, object->GetReferenceCount());
     }
-    EXPECT_EQ(object->GetReferenceCount(), 1);
-    EXPECT_EQ(m_destructions, 0);
+    EXPECT_EQ(1, object->GetReferenceCount());
+    EXPECT_EQ(0, m_destructions);
     {
         Tarn::AutoRefCountPtr<Counted> pointer(object);
     }
-    EXPECT_EQ(m_destructions, 1);
+    EXPECT_EQ(1, m_destructions);
 }
 
 TEST_F(AutoRefCountPtrTest, DetachHandsTheReferenceBack)
@@ -183,9 +179,9 @@ TEST_F(AutoRefCountPtrTest, DetachHandsTheReferenceBack)
         Tarn::AutoRefCountPtr<Counted> pointer(new Counted(m_destructions));
         object = pointer.Detach();
     }
-    EXPECT_EQ(object->GetReferenceCount(), 1);
-    EXPECT_EQ(object->Release(), 0);
-    EXPECT_EQ(m_destructions, 1);
+    EXPECT_EQ(1, object->GetReferenceCount());
+    EXPECT_EQ(0, object->Release());
+    EXPECT_EQ(1, m_destructions);
 }
 
 class ReferenceCountedObjectTest : public ::testing::Test
@@ -197,13 +193,13 @@ protected:
 TEST_F(ReferenceCountedObjectTest, CountsFromTheInitialValueAndReturnsEachNewCount)
 {
     Counted* object = new Counted(m_destructions, 2);
-    EXPECT_EQ(object->GetReferenceCount(), 2);
-    EXPECT_EQ(object->AddRef(), 3);
-    EXPECT_EQ(object->Release(), 2);
-    EXPECT_EQ(object->Release(), 1);
-    EXPECT_EQ(m_destructions, 0);
-    EXPECT_EQ(object->Release(), 0);
-    EXPECT_EQ(m_destructions, 1);
+    EXPECT_EQ(2, object->GetReferenceCount());
+    EXPECT_EQ(3, object->AddRef());
+    EXPECT_EQ(2, object->Release());
+    EXPECT_EQ(1, object->Release());
+    EXPECT_EQ(0, m_destructions);
+    EXPECT_EQ(0, object->Release());
+    EXPECT_EQ(1, m_destructions);
 }
 
 TEST_F(ReferenceCountedObjectTest, LastReleaseDeletesExactlyOnceWhenThreadsRace)

@@ -41,21 +41,21 @@ protected:
 TEST_F(AvlTreeTest, AscendingKeysRotateOnlyWhenTheRootLeansByTwo)
 {
     Add({1, 2, 3});
-    EXPECT_EQ(Shape(), "1(,2(,3))");
-    EXPECT_EQ(RootBalance(), 1);
-    EXPECT_EQ(m_tree.GetRoot()->Height, 2);
+    EXPECT_EQ("1(,2(,3))", Shape());
+    EXPECT_EQ(1, RootBalance());
+    EXPECT_EQ(2, m_tree.GetRoot()->Height);
 
     Add({4});
-    EXPECT_EQ(Shape(), "2(1,3(,4))");
-    EXPECT_EQ(RootBalance(), 1);
+    EXPECT_EQ("2(1,3(,4))", Shape());
+    EXPECT_EQ(1, RootBalance());
     ExpectValid();
 }
 
 TEST_F(AvlTreeTest, ZigZagOfThreeKeysIsNotRotated)
 {
     Add({3, 1, 2});
-    EXPECT_EQ(Shape(), "3(1(,2),)");
-    EXPECT_EQ(RootBalance(), -1);
+    EXPECT_EQ("3(1(,2),)", Shape());
+    EXPECT_EQ(-1, RootBalance());
 }
 
 TEST_F(AvlTreeTest, DescendingKeysKeepEveryBalanceWithinOneAfterEachInsertion)
@@ -80,23 +80,23 @@ TEST_F(AvlTreeTest, AddingAPresentKeyThrowsDuplicateKeyAndChangesNothing)
     }
     catch (const Tarn::Exception& exception)
     {
-        EXPECT_EQ(exception.GetErrorCode(), static_cast<HRESULT>(0xA0010007));
+        EXPECT_EQ(static_cast<HRESULT>(0xA0010007), exception.GetErrorCode());
     }
-    EXPECT_EQ(m_tree.GetCount(), 3u);
-    EXPECT_EQ(Shape(), "2(1,3)");
-    EXPECT_EQ(m_tree.Find(3)->Value, 300);
+    EXPECT_EQ(3u, m_tree.GetCount());
+    EXPECT_EQ("2(1,3)", Shape());
+    EXPECT_EQ(300, m_tree.Find(3)->Value);
 }
 
 TEST_F(AvlTreeTest, RemovingTheOnlyKeyLeavesAnEmptyTree)
 {
     Add({1});
     EXPECT_FALSE(m_tree.Remove(2));
-    EXPECT_EQ(m_tree.GetCount(), 1u);
+    EXPECT_EQ(1u, m_tree.GetCount());
     EXPECT_TRUE(m_tree.Remove(1));
-    EXPECT_EQ(m_tree.GetRoot(), nullptr);
-    EXPECT_EQ(m_tree.GetCount(), 0u);
+    EXPECT_EQ(nullptr, m_tree.GetRoot());
+    EXPECT_EQ(0u, m_tree.GetCount());
     EXPECT_FALSE(m_tree.Remove(1));
-    EXPECT_EQ(m_tree.GetCount(), 0u);
+    EXPECT_EQ(0u, m_tree.GetCount());
 }
 
 TEST_F(AvlTreeTest, RemovingNodesWithTwoChildrenKeepsEveryOtherKeyFindableAndInOrder)
@@ -112,7 +112,7 @@ TEST_F(AvlTreeTest, RemovingNodesWithTwoChildrenKeepsEveryOtherKeyFindableAndInO
         ASSERT_TRUE(m_tree.Remove(removed));
         expected.erase(std::find(expected.begin(), expected.end(), removed));
         ExpectValid();
-        EXPECT_EQ(m_tree.Find(removed), nullptr);
+        EXPECT_EQ(nullptr, m_tree.Find(removed));
         std::vector<int> keys;
         for (const Pair& pair : TarnTest::Enumerate(m_tree))
         {
@@ -120,32 +120,32 @@ TEST_F(AvlTreeTest, RemovingNodesWithTwoChildrenKeepsEveryOtherKeyFindableAndInO
             EXPECT_EQ(pair.Value, pair.Key * 100);
             EXPECT_EQ(m_tree.Find(pair.Key)->Value, pair.Key * 100);
         }
-        EXPECT_EQ(keys, expected);
+        EXPECT_EQ(expected, keys);
     }
 }
 
 TEST_F(AvlTreeTest, RemovalRotatesOnceWhenTheHeavierChildIsLevel)
 {
     Add({40, 20, 60, 10, 50, 70, 55, 75});
-    ASSERT_EQ(Shape(), "40(20(10,),60(50(,55),70(,75)))");
+    ASSERT_EQ("40(20(10,),60(50(,55),70(,75)))", Shape());
     ASSERT_EQ(IntTree::GetBalance(m_tree.GetRoot()->Right), 0);
 
     ASSERT_TRUE(m_tree.Remove(10));
 
-    EXPECT_EQ(Shape(), "60(40(20,50(,55)),70(,75))");
+    EXPECT_EQ("60(40(20,50(,55)),70(,75))", Shape());
     ExpectValid();
 }
 
 TEST_F(AvlTreeTest, RemovalLeavesANodeWithinOneUnrotatedEvenWhenItsHeavierChildLeans)
 {
     Add({180, 120, 80, 110, 190, 200, 10});
-    ASSERT_EQ(Shape(), "120(80(10,110),180(,190(,200)))");
+    ASSERT_EQ("120(80(10,110),180(,190(,200)))", Shape());
     ASSERT_EQ(IntTree::GetBalance(m_tree.GetRoot()->Right), 1);
 
     ASSERT_TRUE(m_tree.Remove(10));
 
-    EXPECT_EQ(RootBalance(), 1);
-    EXPECT_EQ(Shape(), "120(80(,110),180(,190(,200)))");
+    EXPECT_EQ(1, RootBalance());
+    EXPECT_EQ("120(80(,110),180(,190(,200)))", Shape());
     ExpectValid();
 }
 
@@ -153,8 +153,8 @@ TEST_F(AvlTreeTest, ClearDeletesEveryNode)
 {
     Add({3, 1, 2, 5, 4});
     m_tree.Clear();
-    EXPECT_EQ(m_tree.GetRoot(), nullptr);
-    EXPECT_EQ(m_tree.GetCount(), 0u);
+    EXPECT_EQ(nullptr, m_tree.GetRoot());
+    EXPECT_EQ(0u, m_tree.GetCount());
     Add({1});
-    EXPECT_EQ(Shape(), "1");
+    EXPECT_EQ("1", Shape());
 }

@@ -5,11 +5,7 @@
 #include "tarnexception.h"
 #include "testsupport.h"
 
-class BufferTest : public testing::Test
-{
-};
-
-TEST_F(BufferTest, NewBufferHasItsCapacityNoLengthAndOneReference)
+TEST(BufferTest, NewBufferHasItsCapacityNoLengthAndOneReference)
 {
     Tarn::AutoRefCountPtr<Tarn::IBuffer> buffer(new Tarn::Buffer(64));
 
@@ -19,7 +15,7 @@ TEST_F(BufferTest, NewBufferHasItsCapacityNoLengthAndOneReference)
     EXPECT_NE(nullptr, buffer->GetData());
 }
 
-TEST_F(BufferTest, CapacityZeroIsRefused)
+TEST(BufferTest, CapacityZeroIsRefused)
 {
     try
     {
@@ -32,7 +28,7 @@ TEST_F(BufferTest, CapacityZeroIsRefused)
     }
 }
 
-TEST_F(BufferTest, LengthMayReachTheCapacityButNotExceedIt)
+TEST(BufferTest, LengthMayReachTheCapacityButNotExceedIt)
 {
     Tarn::AutoRefCountPtr<Tarn::IBuffer> buffer(new Tarn::Buffer(16));
     BYTE* data = buffer->GetData();
@@ -52,7 +48,7 @@ TEST_F(BufferTest, LengthMayReachTheCapacityButNotExceedIt)
     EXPECT_EQ(15, reader.GetData()[15]);
 }
 
-TEST_F(BufferTest, LastReleaseFreesTheBlock)
+TEST(BufferTest, LastReleaseFreesTheBlock)
 {
     const size_t growth = TarnTest::MeasureHeapGrowth(
         [] {

@@ -11,11 +11,7 @@
 #include "testsupport.h"
 
 // Containers filled, walked, failed and destroyed many times must hand every block back.
-class ContainerHeapTest : public ::testing::Test
-{
-};
-
-TEST_F(ContainerHeapTest, FilledAndDestroyedContainersLeaveTheHeapWhereItWas)
+TEST(ContainerHeapTest, FilledAndDestroyedContainersLeaveTheHeapWhereItWas)
 {
     const auto workload = [] {
         Tarn::Containers::List<Tarn::String> strings;
@@ -85,5 +81,5 @@ TEST_F(ContainerHeapTest, FilledAndDestroyedContainersLeaveTheHeapWhereItWas)
         }
     };
 
-    EXPECT_EQ(TarnTest::MeasureHeapGrowth(workload, 300), 0u);
+    EXPECT_EQ(0u, TarnTest::MeasureHeapGrowth(workload, 300));
 }

@@ -25,12 +25,12 @@ TEST_F(EnumeratorTest, EachEnumeratorGivesItsStateBackExactlyOnce)
         Tarn::Enumerator<int> moved(std::move(first));
         Tarn::Enumerator<int> second = m_container.GetEnumerator();
         second = std::move(moved);
-        EXPECT_EQ(m_container.GetStatesDestroyed(), 1);
+        EXPECT_EQ(1, m_container.GetStatesDestroyed());
         second.Close();
-        EXPECT_EQ(m_container.GetStatesDestroyed(), 2);
+        EXPECT_EQ(2, m_container.GetStatesDestroyed());
     }
-    EXPECT_EQ(m_container.GetStatesCreated(), 2);
-    EXPECT_EQ(m_container.GetStatesDestroyed(), 2);
+    EXPECT_EQ(2, m_container.GetStatesCreated());
+    EXPECT_EQ(2, m_container.GetStatesDestroyed());
 }
 
 TEST_F(EnumeratorTest, CloneContinuesIndependentlyFromTheSamePosition)
@@ -40,17 +40,17 @@ TEST_F(EnumeratorTest, CloneContinuesIndependentlyFromTheSamePosition)
     ASSERT_TRUE(original.MoveNext());
     {
         Tarn::Enumerator<int> clone = original.Clone();
-        EXPECT_EQ(m_container.GetStatesCreated(), 2);
-        EXPECT_EQ(*clone, 20);
+        EXPECT_EQ(2, m_container.GetStatesCreated());
+        EXPECT_EQ(20, *clone);
         ASSERT_TRUE(original.MoveNext());
-        EXPECT_EQ(*original, 30);
-        EXPECT_EQ(*clone, 20);
+        EXPECT_EQ(30, *original);
+        EXPECT_EQ(20, *clone);
         clone.Reset();
         ASSERT_TRUE(clone.MoveNext());
-        EXPECT_EQ(*clone, 10);
-        EXPECT_EQ(*original, 30);
+        EXPECT_EQ(10, *clone);
+        EXPECT_EQ(30, *original);
     }
-    EXPECT_EQ(m_container.GetStatesDestroyed(), 1);
+    EXPECT_EQ(1, m_container.GetStatesDestroyed());
 }
 
 TEST_F(EnumeratorTest, EveryOperationOfAClosedOrMovedFromEnumeratorThrowsInvalidOperation)
@@ -95,7 +95,7 @@ TEST_F(EnumeratorTest, FailureToGiveTheStateBackIsTracedNotThrown)
     container.GetEnumerator().Close();
 
     const auto lines = listener.GetLinesContaining("Exception caught. Error code: 0x80070005");
-    ASSERT_EQ(lines.size(), 1u);
+    ASSERT_EQ(1u, lines.size());
     EXPECT_NE(lines[0].find(" ERROR tarncontainerenumerator("), std::string::npos) << lines[0];
     EXPECT_NE(lines[0].find("Tarn::Containers::ContainerEnumerator<int>::~ContainerEnumerator(): "), std::string::npos)
         << lines[0];
@@ -134,6 +134,6 @@ TEST_F(EnumeratorTest, LastTwoReferencesReleasedByTwoThreadsDestroyTheEnumerator
     }
     first.join();
     second.join();
-    EXPECT_EQ(m_container.GetStatesCreated(), rounds);
-    EXPECT_EQ(m_container.GetStatesDestroyed(), rounds);
+    EXPECT_EQ(rounds, m_container.GetStatesCreated());
+    EXPECT_EQ(rounds, m_container.GetStatesDestroyed());
 }

@@ -69,11 +69,7 @@ namespace
     }
 }
 
-class ExceptionTest : public ::testing::Test
-{
-};
-
-TEST_F(ExceptionTest, EachClassIsThrownWithItsFixedCodeAndCaughtAsException)
+TEST(ExceptionTest, EachClassIsThrownWithItsFixedCodeAndCaughtAsException)
 {
     struct Case
     {
@@ -105,35 +101,35 @@ TEST_F(ExceptionTest, EachClassIsThrownWithItsFixedCodeAndCaughtAsException)
         catch (const Tarn::Exception& exception)
         {
             EXPECT_EQ(typeid(exception), c.type);
-            EXPECT_EQ(exception.GetErrorCode(), c.code) << c.type.name();
+            EXPECT_EQ(c.code, exception.GetErrorCode()) << c.type.name();
         }
     }
 }
 
-TEST_F(ExceptionTest, MemoryExceptionIsCaughtAsSystemException)
+TEST(ExceptionTest, MemoryExceptionIsCaughtAsSystemException)
 {
     EXPECT_THROW(throw Tarn::MemoryException(), Tarn::SystemException);
 }
 
-TEST_F(ExceptionTest, Win32ErrorsBecomeHResultsInTheWin32FacilityExceptZeroAndNegativeValues)
+TEST(ExceptionTest, Win32ErrorsBecomeHResultsInTheWin32FacilityExceptZeroAndNegativeValues)
 {
-    EXPECT_EQ(Tarn::HResultFromWin32(0), 0);
-    EXPECT_EQ(Tarn::HResultFromWin32(ERROR_ACCESS_DENIED), static_cast<HRESULT>(0x80070005));
-    EXPECT_EQ(Tarn::HResultFromWin32(0x12345), static_cast<HRESULT>(0x80072345));
-    EXPECT_EQ(Tarn::HResultFromWin32(0x80070005), static_cast<HRESULT>(0x80070005));
-    EXPECT_EQ(Tarn::HResultFromWin32(0xC0000022), static_cast<HRESULT>(0xC0000022));
+    EXPECT_EQ(0, Tarn::HResultFromWin32(0));
+    EXPECT_EQ(static_cast<HRESULT>(0x80070005), Tarn::HResultFromWin32(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(static_cast<HRESULT>(0x80072345), Tarn::HResultFromWin32(0x12345));
+    EXPECT_EQ(static_cast<HRESULT>(0x80070005), Tarn::HResultFromWin32(0x80070005));
+    EXPECT_EQ(static_cast<HRESULT>(0xC0000022), Tarn::HResultFromWin32(0xC0000022));
 }
 
-TEST_F(ExceptionTest, NtStatusIsMarkedWithBit28)
+TEST(ExceptionTest, NtStatusIsMarkedWithBit28)
 {
-    EXPECT_EQ(Tarn::HResultFromNtStatus(static_cast<LONG>(0xC0000022)), static_cast<HRESULT>(0xD0000022));
-    EXPECT_EQ(Tarn::HResultFromNtStatus(static_cast<LONG>(0xD0000022)), static_cast<HRESULT>(0xD0000022));
+    EXPECT_EQ(static_cast<HRESULT>(0xD0000022), Tarn::HResultFromNtStatus(static_cast<LONG>(0xC0000022)));
+    EXPECT_EQ(static_cast<HRESULT>(0xD0000022), Tarn::HResultFromNtStatus(static_cast<LONG>(0xD0000022)));
 }
 
-TEST_F(ExceptionTest, DescriptionIsTheErrorMessageOfTheCode)
+TEST(ExceptionTest, DescriptionIsTheErrorMessageOfTheCode)
 {
     EXPECT_EQ(Text(Tarn::ArgumentException().GetDescription()), Text(Tarn::GetErrorMessage(E_INVALIDARG)));
-    EXPECT_EQ(Text(Tarn::ParseException().GetDescription()), L"Tarn error 0xA0010000");
+    EXPECT_EQ(L"Tarn error 0xA0010000", Text(Tarn::ParseException().GetDescription()));
     EXPECT_EQ(Text(Tarn::MemoryException().GetDescription()), LookUpSystem(0x8007000E).text);
 }
 
@@ -148,22 +144,22 @@ protected:
 
 TEST_F(ErrorMessageTest, LibraryCodeWithoutItsResourceGetsTheGenericText)
 {
-    EXPECT_EQ(Text(Tarn::GetErrorMessage(static_cast<HRESULT>(0xA0010001))), L"Tarn error 0xA0010001");
-    EXPECT_EQ(Text(Tarn::GetErrorMessage(static_cast<HRESULT>(0xA0010007))), L"Tarn error 0xA0010007");
-    EXPECT_EQ(Text(Tarn::GetErrorMessage(static_cast<HRESULT>(0xA0010000))), L"Tarn error 0xA0010000");
+    EXPECT_EQ(L"Tarn error 0xA0010001", Text(Tarn::GetErrorMessage(static_cast<HRESULT>(0xA0010001))));
+    EXPECT_EQ(L"Tarn error 0xA0010007", Text(Tarn::GetErrorMessage(static_cast<HRESULT>(0xA0010007))));
+    EXPECT_EQ(L"Tarn error 0xA0010000", Text(Tarn::GetErrorMessage(static_cast<HRESULT>(0xA0010000))));
     EXPECT_TRUE(m_listener.GetLines().empty());
 }
 
 TEST_F(ErrorMessageTest, LibraryCodeWithItsResourceGetsTheResourceText)
 {
-    EXPECT_EQ(Text(Tarn::GetErrorMessage(static_cast<HRESULT>(0xA0010005))), L"Tarn test error five");
+    EXPECT_EQ(L"Tarn test error five", Text(Tarn::GetErrorMessage(static_cast<HRESULT>(0xA0010005))));
 }
 
 TEST_F(ErrorMessageTest, CustomerCodeOutsideTheLibraryFacilityGetsTheCustomerText)
 {
-    EXPECT_EQ(Text(Tarn::GetErrorMessage(static_cast<HRESULT>(0xE0000001))), L"Customer error 0xE0000001");
-    EXPECT_EQ(Text(Tarn::GetErrorMessage(static_cast<HRESULT>(0xA8010001))), L"Customer error 0xA8010001");
-    EXPECT_EQ(Text(Tarn::GetErrorMessage(static_cast<HRESULT>(0xA0020005))), L"Customer error 0xA0020005");
+    EXPECT_EQ(L"Customer error 0xE0000001", Text(Tarn::GetErrorMessage(static_cast<HRESULT>(0xE0000001))));
+    EXPECT_EQ(L"Customer error 0xA8010001", Text(Tarn::GetErrorMessage(static_cast<HRESULT>(0xA8010001))));
+    EXPECT_EQ(L"Customer error 0xA0020005", Text(Tarn::GetErrorMessage(static_cast<HRESULT>(0xA0020005))));
 }
 
 TEST_F(ErrorMessageTest, SuccessCodeWithCustomerBitIsLookedUpInTheSystemTable)
@@ -177,7 +173,7 @@ TEST_F(ErrorMessageTest, SystemCodeGetsTheSystemTextExactlyAsFormatMessageReturn
     {
         const Lookup expected = LookUpSystem(code);
         ASSERT_TRUE(expected.found) << std::hex << code;
-        EXPECT_EQ(Text(Tarn::GetErrorMessage(static_cast<HRESULT>(code))), expected.text) << std::hex << code;
+        EXPECT_EQ(expected.text, Text(Tarn::GetErrorMessage(static_cast<HRESULT>(code)))) << std::hex << code;
     }
 }
 
@@ -198,10 +194,10 @@ TEST_F(ErrorMessageTest, FailedSystemLookupGivesTheFallbackTextAfterAnErrorTrace
     const Lookup expected = LookUpSystem(unknownCode);
     ASSERT_FALSE(expected.found);
 
-    EXPECT_EQ(Text(Tarn::GetErrorMessage(unknownCode)), LookupFailedText);
+    EXPECT_EQ(LookupFailedText, Text(Tarn::GetErrorMessage(unknownCode)));
 
     const std::vector<std::string> lines = m_listener.GetLinesContaining("Tarn::GetSystemErrorMessage");
-    ASSERT_EQ(lines.size(), 1u);
+    ASSERT_EQ(1u, lines.size());
     EXPECT_NE(lines[0].find(" ERROR src\\tarnerror("), std::string::npos) << lines[0];
     EXPECT_NE(lines[0].find(") Tarn::GetSystemErrorMessage(): FormatMessage() failed, GetLastError() returns 0x"
                             + Hex(expected.error) + "\r\n"),
@@ -215,8 +211,8 @@ TEST_F(ErrorMessageTest, NtStatusCodeIsLookedUpInNtdllWithoutBit28OnOneTrimmedLi
     {
         const Lookup expected = LookUpNtStatus(code & 0xEFFFFFFF);
         const std::wstring text = Text(Tarn::GetErrorMessage(static_cast<HRESULT>(code)));
-        EXPECT_EQ(text, expected.found ? expected.text : LookupFailedText) << std::hex << code;
-        EXPECT_EQ(text.find(L"\r\n"), std::wstring::npos);
+        EXPECT_EQ(expected.found ? expected.text : LookupFailedText, text) << std::hex << code;
+        EXPECT_EQ(std::wstring::npos, text.find(L"\r\n"));
         EXPECT_NE(text.front(), L' ');
         EXPECT_NE(text.back(), L' ');
     }
@@ -228,10 +224,10 @@ TEST_F(ErrorMessageTest, FailedNtStatusLookupTracesTheErrorInDecimal)
     const Lookup expected = LookUpNtStatus(unknownStatus);
     ASSERT_FALSE(expected.found);
 
-    EXPECT_EQ(Text(Tarn::GetErrorMessage(static_cast<HRESULT>(unknownStatus | 0x10000000))), LookupFailedText);
+    EXPECT_EQ(LookupFailedText, Text(Tarn::GetErrorMessage(static_cast<HRESULT>(unknownStatus | 0x10000000))));
 
     const std::vector<std::string> lines = m_listener.GetLinesContaining("Tarn::GetNtStatusErrorMessage");
-    ASSERT_EQ(lines.size(), 1u);
+    ASSERT_EQ(1u, lines.size());
     EXPECT_NE(lines[0].find(" ERROR src\\tarnerror("), std::string::npos) << lines[0];
     EXPECT_NE(lines[0].find(") Tarn::GetNtStatusErrorMessage(): FormatMessage() failed, GetLastError() returns "
                             + std::to_string(expected.error) + "\r\n"),
@@ -242,6 +238,6 @@ TEST_F(ErrorMessageTest, FailedNtStatusLookupTracesTheErrorInDecimal)
 TEST_F(ErrorMessageTest, FailedLookupWritesNoTraceWhenErrorsAreNotTraced)
 {
     Tarn::SetTraceLevel(Tarn::TraceLevel::Critical);
-    EXPECT_EQ(Text(Tarn::GetErrorMessage(0xDEAD)), LookupFailedText);
+    EXPECT_EQ(LookupFailedText, Text(Tarn::GetErrorMessage(0xDEAD)));
     EXPECT_TRUE(m_listener.GetLines().empty());
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -104,9 +105,7 @@ private:
     std::vector<std::wstring> m_paths;
 };
 
-class FileTest : public ScratchFileTest
-{
-};
+using FileTest = ScratchFileTest;
 
 TEST_F(FileTest, ReadingInBlocksReproducesTheBytesExactlyWhateverTheSize)
 {
@@ -134,24 +133,52 @@ TEST_F(FileTest, ReadingInBlocksReproducesTheBytesExactlyWhateverTheSize)
     }
 }
 
-TEST_F(FileTest, ShortReadSetsEndOfStreamUntilSetPositionClearsIt)
+// After a short read another read leaves the end-of-file flag set; a move or a write clears it. The
+// write lands where the reads stopped, at the end.
+TEST_F(FileTest, ShortReadSetsEndOfStreamUntilAMoveOrAWriteClearsIt)
 {
     const std::vector<BYTE> content = Pattern(5);
-    Tarn::Io::File file(ToString(CreateScratchFile(content)));
-    std::vector<BYTE> block(BlockSize);
+    const BYTE tail[] = {1, 2, 3};
+    std::vector<BYTE> extended = content;
+    extended.insert(extended.end(), tail, tail + sizeof(tail));
+    const struct
+    {
+        const char* operation;
+        std::function<void(Tarn::Io::File&)> act;
+        bool endOfStream;
+        std::vector<BYTE> nextRead;
+        std::vector<BYTE> fileAfter;
+    } operations[] = {
+        {"Read", [](Tarn::Io::File& file) { BYTE block[16]; EXPECT_EQ(0u, file.Read(block, sizeof(block))); }, true,
+         {}, content},
+        {"SetPosition", [](Tarn::Io::File& file) { file.SetPosition(2); }, false, {content.begin() + 2, content.end()},
+         content},
+        {"Write", [&tail](Tarn::Io::File& file) { file.Write(tail, sizeof(tail)); }, false, {}, extended},
+    };
+    for (const auto& operation : operations)
+    {
+        SCOPED_TRACE(operation.operation);
+        const std::wstring path = CreateScratchFile(content);
+        Tarn::Io::File file(ToString(path));
+        file.Close();
+        file.Create(ToString(path), GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+        std::vector<BYTE> block(BlockSize);
+        EXPECT_FALSE(file.IsEndOfStream());
+        EXPECT_EQ(5u, file.Read(block.data(), BlockSize));
+        EXPECT_TRUE(file.IsEndOfStream());
 
-    EXPECT_FALSE(file.IsEndOfStream());
-    EXPECT_EQ(5u, file.Read(block.data(), BlockSize));
-    EXPECT_TRUE(file.IsEndOfStream());
-    EXPECT_EQ(0u, file.Read(block.data(), BlockSize));
-    EXPECT_TRUE(file.IsEndOfStream());
+        operation.act(file);
+        EXPECT_EQ(operation.endOfStream, file.IsEndOfStream());
+        const UINT32 read = file.Read(block.data(), BlockSize);
+        EXPECT_EQ(operation.nextRead, std::vector<BYTE>(block.begin(), block.begin() + read));
+        file.Close();
 
-    file.SetPosition(2);
-    EXPECT_FALSE(file.IsEndOfStream());
-    EXPECT_EQ(3u, file.Read(block.data(), BlockSize));
-    EXPECT_EQ(0, std::memcmp(content.data() + 2, block.data(), 3));
+        Tarn::Io::File written(ToString(path));
+        std::vector<BYTE> whole(static_cast<size_t>(written.GetSize()));
+        EXPECT_EQ(whole.size(), written.Read(whole.data(), static_cast<UINT32>(whole.size())));
+        EXPECT_EQ(operation.fileAfter, whole);
+    }
 }
-
 TEST_F(FileTest, MissingFileThrowsFileNotFoundAfterOneErrorTraceNamingThePath)
 {
     const std::wstring path = NewPath();
@@ -246,9 +273,7 @@ TEST_F(FileTest, DestructionClosesTheFile)
     ::CloseHandle(exclusive);
 }
 
-class StreamCopyToTest : public ScratchFileTest
-{
-};
+using StreamCopyToTest = ScratchFileTest;
 
 TEST_F(StreamCopyToTest, EachFormCopiesEverythingFromThePositionToTheEnd)
 {

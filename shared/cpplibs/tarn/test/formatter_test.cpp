@@ -86,47 +86,108 @@ protected:
     }
 };
 
-TEST_F(FormatterTest, FormatsTheHexadecimalItemsOfTheSystemMessages)
+// One argument, one item: what each specifier, alignment and kind of argument makes of it.
+TEST_F(FormatterTest, FormatsAnArgumentByItsItem)
 {
     const INT32 accessDenied = -2147024891;
     const UINT32 five = 5;
+    const UINT32 six = 6;
     const UINT32 twentySix = 26;
+    const UINT32 oneTwoThree = 123;
+    const UINT32 million = 1234567;
+    const INT32 minusSeven = -7;
+    const INT32 minusTwelve = -12;
+    const INT32 minusMillion = -1234567;
+    const int zero = 0;
+    const int fortyTwo = 42;
     const BYTE byte = 171;
-    EXPECT_EQ(L"0x80070005", Format(L"0x{0:X8}", accessDenied));
-    EXPECT_EQ(L"0x5", Format(L"0x{0:X}", five));
-    EXPECT_EQ(L"001A", Format(L"{0:X4}", twentySix));
-    EXPECT_EQ(L"ab", Format(L"{0:x2}", byte));
-    EXPECT_EQ(L"AB", Format(L"{0:X2}", byte));
-}
-
-TEST_F(FormatterTest, HexadecimalPrintsNarrowSignedValuesAt32BitsAndOthersAtTheirWidth)
-{
     const signed char minusOne8 = -1;
     const short minusOne16 = -1;
     const int minusOne32 = -1;
     const long long minusOne64 = -1;
+    const long long int64 = std::numeric_limits<long long>::min();
     const unsigned long long large = 0x123456789ABCDEFull;
+    const unsigned long long largest = std::numeric_limits<unsigned long long>::max();
     const unsigned short word = 0xBEEF;
-    EXPECT_EQ(L"FFFFFFFF", Format(L"{0:X}", minusOne8));
-    EXPECT_EQ(L"FFFFFFFF", Format(L"{0:X}", minusOne16));
-    EXPECT_EQ(L"ffffffff", Format(L"{0:x}", minusOne32));
-    EXPECT_EQ(L"FFFFFFFFFFFFFFFF", Format(L"{0:X}", minusOne64));
-    EXPECT_EQ(L"123456789ABCDEF", Format(L"{0:X}", large));
-    EXPECT_EQ(L"0000BEEF", Format(L"{0:X8}", word));
+    const double fraction = 1234.5;
+    const double negative = -0.126;
+    const double half = 0.5;
+    const float single = 0.5f;
+    const String text(L"text", true);
+    const String null;
+    const String ab(L"ab", true);
+    const void* pointer = reinterpret_cast<const void*>(0x1234ABCDull);
+    const struct
+    {
+        PCWSTR format;
+        Tarn::FormatProxy argument;
+        PCWSTR expected;
+    } items[] = {
+        // The hexadecimal items of the system's messages.
+        {L"0x{0:X8}", accessDenied, L"0x80070005"},
+        {L"0x{0:X}", five, L"0x5"},
+        {L"{0:X4}", twentySix, L"001A"},
+        {L"{0:x2}", byte, L"ab"},
+        {L"{0:X2}", byte, L"AB"},
+        // Narrow signed values in hexadecimal at 32 bits, the others at their own width.
+        {L"{0:X}", minusOne8, L"FFFFFFFF"},
+        {L"{0:X}", minusOne16, L"FFFFFFFF"},
+        {L"{0:x}", minusOne32, L"ffffffff"},
+        {L"{0:X}", minusOne64, L"FFFFFFFFFFFFFFFF"},
+        {L"{0:X}", large, L"123456789ABCDEF"},
+        {L"{0:X8}", word, L"0000BEEF"},
+        // Decimal pads with zeros, before the sign.
+        {L"{0:D2}", six, L"06"},
+        {L"{0:D2}", oneTwoThree, L"123"},
+        {L"{0}", minusSeven, L"-7"},
+        {L"{0:D4}", minusTwelve, L"0-12"},
+        {L"{0:d3}", minusTwelve, L"-12"},
+        {L"{0}", int64, L"-9223372036854775808"},
+        // Strings give their text, the null string none.
+        {L"[{0}]", text, L"[text]"},
+        {L"[{0}]", null, L"[]"},
+        {L"{{{0}}}", text, L"{text}"},
+        // Doubled braces are literal; a single closing brace waits for its pair.
+        {L"}}", zero, L"}"},
+        {L"{{", zero, L"{"},
+        {L"a}b}c", zero, L"ab}c"},
+        {L"plain text {{x}}", zero, L"plain text {x}"},
+        // An item that closes drops the held-back brace.
+        {L"a}{0}b", zero, L"a0b"},
+        // A "{" inside an item is written and the abandoned item's text is dropped.
+        {L"{ab{{0}", zero, L"{0"},
+        // Alignment pads with spaces on the left when positive, on the right when negative.
+        {L"{0,5}", fortyTwo, L"   42"},
+        {L"{0,-5}|", fortyTwo, L"42   |"},
+        {L"{0,1}", fortyTwo, L"42"},
+        {L"{0,-2}", fortyTwo, L"42"},
+        {L"{0,6:X4}", twentySix, L"  001A"},
+        {L"{0,-4}|", ab, L"ab  |"},
+        // Pointers and characters ignore the format part.
+        {L"{0}", pointer, L"000000001234ABCD"},
+        {L"{0:Q}", pointer, L"000000001234ABCD"},
+        {L"[{0:X}]", L'Z', L"[Z]"},
+        // A number with a precision groups by threes under the invariant locale.
+        {L"{0:N2}", million, L"1,234,567.00"},
+        {L"{0:n1}", minusMillion, L"-1,234,567.0"},
+        {L"{0:N3}", fraction, L"1,234.500"},
+        {L"{0:N2}", single, L"0.50"},
+        // Fixed point never groups and rounds to the precision.
+        {L"{0:F}", million, L"1234567.00"},
+        {L"{0:F2}", fraction, L"1234.50"},
+        {L"{0:f2}", negative, L"-0.13"},
+        {L"{0:F0}", half, L"1"},
+        {L"{0:F10}", half, L"0.5000000000"},
+        {L"{0:F1}", largest, L"18446744073709551615.0"},
+    };
+    for (const auto& item : items)
+    {
+        EXPECT_EQ(item.expected, Format(item.format, item.argument)) << item.format;
+    }
 }
 
-TEST_F(FormatterTest, DecimalWidensEveryIntegerKindAndPadsWithZerosBeforeTheSign)
+TEST_F(FormatterTest, DecimalWidensEveryIntegerKind)
 {
-    const UINT32 six = 6;
-    const UINT32 oneTwoThree = 123;
-    const INT32 minusSeven = -7;
-    const INT32 minusTwelve = -12;
-    EXPECT_EQ(L"06", Format(L"{0:D2}", six));
-    EXPECT_EQ(L"123", Format(L"{0:D2}", oneTwoThree));
-    EXPECT_EQ(L"-7", Format(L"{0}", minusSeven));
-    EXPECT_EQ(L"0-12", Format(L"{0:D4}", minusTwelve));
-    EXPECT_EQ(L"-12", Format(L"{0:d3}", minusTwelve));
-
     const unsigned char uint8 = 255;
     const signed char int8 = -128;
     const unsigned short uint16 = 65535;
@@ -134,33 +195,10 @@ TEST_F(FormatterTest, DecimalWidensEveryIntegerKindAndPadsWithZerosBeforeTheSign
     const unsigned long uint32 = 4294967295ul;
     const long int32 = std::numeric_limits<long>::min();
     const unsigned long long uint64 = std::numeric_limits<unsigned long long>::max();
-    const long long int64 = std::numeric_limits<long long>::min();
     EXPECT_EQ(L"255 -128 65535 -32768 4294967295 -2147483648 18446744073709551615",
               Text(Formatter::Format(String(L"{0} {1} {2} {3} {4} {5} {6}", true), uint8, int8, uint16, int16, uint32,
                                      int32, uint64, Locale::Invariant)));
-    EXPECT_EQ(L"-9223372036854775808", Format(L"{0}", int64));
 }
-
-TEST_F(FormatterTest, StringArgumentsGiveTheirTextAndNullGivesEmptyText)
-{
-    EXPECT_EQ(L"[text]", Format(L"[{0}]", String(L"text", true)));
-    EXPECT_EQ(L"[]", Format(L"[{0}]", String()));
-    EXPECT_EQ(L"{text}", Format(L"{{{0}}}", String(L"text", true)));
-}
-
-TEST_F(FormatterTest, DoubledBracesAreLiteralAndASingleClosingBraceWaitsForItsPair)
-{
-    const int unused = 0;
-    EXPECT_EQ(L"}", Format(L"}}", unused));
-    EXPECT_EQ(L"{", Format(L"{{", unused));
-    EXPECT_EQ(L"ab}c", Format(L"a}b}c", unused));
-    EXPECT_EQ(L"plain text {x}", Format(L"plain text {{x}}", unused));
-    // An item that closes drops the held-back brace.
-    EXPECT_EQ(L"a0b", Format(L"a}{0}b", unused));
-    // A "{" inside an item is written and the abandoned item's text is dropped.
-    EXPECT_EQ(L"{0", Format(L"{ab{{0}", unused));
-}
-
 TEST_F(FormatterTest, NullOrEmptyFormatGivesAnEmptyNonNullString)
 {
     const int unused = 0;
@@ -170,60 +208,46 @@ TEST_F(FormatterTest, NullOrEmptyFormatGivesAnEmptyNonNullString)
     EXPECT_TRUE(fromNull.IsEmpty());
 }
 
-TEST_F(FormatterTest, MalformedFormatStringsThrowFormatException)
+// A format that cannot be followed throws by the kind of its fault: a malformed item or an argument the
+// specifier does not fit, a number of the wrong form inside an item, an empty part of an item, or a
+// standard specifier that is not implemented.
+TEST_F(FormatterTest, FormatsThatCannotBeFollowedThrowByTheKindOfTheirFault)
 {
     const int value = 1;
     const double floating = 1.5;
-    for (PCWSTR format : { L"a}b", L"{0", L"{}", L"{1}", L"{x}", L"{0,abc}", L"{0:X123}", L"{0:Q}", L"{0:Xab}",
-                           L"{0,--5}", L"{0:X,5}" })
+    const double huge = 1e300;
+    const String text(L"text", true);
+    const HRESULT malformed = FormatException::Code;
+    const HRESULT wrongNumber = Tarn::ParseException::Code;
+    const struct
     {
-        EXPECT_EQ(FormatException::Code, FormatFailure(format, value)) << format;
-    }
-    EXPECT_EQ(FormatException::Code, FormatFailure(L"{0:D}", floating));
-    EXPECT_EQ(FormatException::Code, FormatFailure(L"{0:X}", floating));
-    EXPECT_EQ(FormatException::Code, FormatFailure(L"{0}", Tarn::FormatProxy()));
-}
-
-TEST_F(FormatterTest, NumbersOfTheWrongFormInAnItemThrowParseException)
-{
-    const int value = 1;
-    for (PCWSTR format : { L"{0.5}", L"{-0}", L"{0,1.5}", L"{0:D-1}", L"{0,+5}", L"{0,2147483648}" })
+        PCWSTR format;
+        Tarn::FormatProxy argument;
+        HRESULT code;
+    } formats[] = {
+        {L"a}b", value, malformed}, {L"{0", value, malformed}, {L"{}", value, malformed},
+        {L"{1}", value, malformed}, {L"{x}", value, malformed}, {L"{0,abc}", value, malformed},
+        {L"{0:X123}", value, malformed}, {L"{0:Q}", value, malformed}, {L"{0:Xab}", value, malformed},
+        {L"{0,--5}", value, malformed}, {L"{0:X,5}", value, malformed},
+        {L"{0:D}", floating, malformed}, {L"{0:X}", floating, malformed}, {L"{0}", Tarn::FormatProxy(), malformed},
+        // The exception of the object's own FormatObject passes through unchanged.
+        {L"{0:X}", text, malformed},
+        // A number too long for its text fails instead of being cut.
+        {L"{0:F}", huge, malformed}, {L"{0:N2}", huge, malformed},
+        {L"{0.5}", value, wrongNumber}, {L"{-0}", value, wrongNumber}, {L"{0,1.5}", value, wrongNumber},
+        {L"{0:D-1}", value, wrongNumber}, {L"{0,+5}", value, wrongNumber}, {L"{0,2147483648}", value, wrongNumber},
+        {L"{:X}", value, E_INVALIDARG}, {L"{0:}", value, E_INVALIDARG}, {L"{0,}", value, E_INVALIDARG},
+        {L"{,5}", value, E_INVALIDARG}, {L"{0,5:}", value, E_INVALIDARG},
+        {L"{0:C}", value, E_NOTIMPL}, {L"{0:c}", value, E_NOTIMPL}, {L"{0:E}", value, E_NOTIMPL},
+        {L"{0:e2}", value, E_NOTIMPL}, {L"{0:G}", value, E_NOTIMPL}, {L"{0:g}", value, E_NOTIMPL},
+        {L"{0:P}", value, E_NOTIMPL}, {L"{0:p}", value, E_NOTIMPL}, {L"{0:R}", value, E_NOTIMPL},
+        {L"{0:r}", value, E_NOTIMPL},
+    };
+    for (const auto& format : formats)
     {
-        EXPECT_EQ(Tarn::ParseException::Code, FormatFailure(format, value)) << format;
-    }
-}
-
-TEST_F(FormatterTest, EmptyItemPartsThrowArgumentException)
-{
-    const int value = 1;
-    for (PCWSTR format : { L"{:X}", L"{0:}", L"{0,}", L"{,5}", L"{0,5:}" })
-    {
-        EXPECT_EQ(E_INVALIDARG, FormatFailure(format, value)) << format;
-    }
-}
-
-TEST_F(FormatterTest, UnsupportedStandardSpecifiersThrowNotImplementedException)
-{
-    const int value = 1;
-    for (PCWSTR format : { L"{0:C}", L"{0:c}", L"{0:E}", L"{0:e2}", L"{0:G}", L"{0:g}", L"{0:P}", L"{0:p}", L"{0:R}",
-                           L"{0:r}" })
-    {
-        EXPECT_EQ(E_NOTIMPL, FormatFailure(format, value)) << format;
+        EXPECT_EQ(format.code, FormatFailure(format.format, format.argument)) << format.format;
     }
 }
-
-TEST_F(FormatterTest, AlignmentPadsWithSpacesOnTheLeftWhenPositiveAndOnTheRightWhenNegative)
-{
-    const int fortyTwo = 42;
-    const UINT32 twentySix = 26;
-    EXPECT_EQ(L"   42", Format(L"{0,5}", fortyTwo));
-    EXPECT_EQ(L"42   |", Format(L"{0,-5}|", fortyTwo));
-    EXPECT_EQ(L"42", Format(L"{0,1}", fortyTwo));
-    EXPECT_EQ(L"42", Format(L"{0,-2}", fortyTwo));
-    EXPECT_EQ(L"  001A", Format(L"{0,6:X4}", twentySix));
-    EXPECT_EQ(L"ab  |", Format(L"{0,-4}|", String(L"ab", true)));
-}
-
 TEST_F(FormatterTest, FormattableObjectsReceiveTheFormatPartAndTheLocale)
 {
     RecordingFormattable object;
@@ -235,20 +259,10 @@ TEST_F(FormatterTest, FormattableObjectsReceiveTheFormatPartAndTheLocale)
     EXPECT_EQ(L"anything at all", object.receivedFormat);
 }
 
-TEST_F(FormatterTest, AnExceptionFromFormatObjectPassesThroughUnchanged)
+TEST_F(FormatterTest, BooleansIgnoreTheFormatPart)
 {
-    EXPECT_EQ(FormatException::Code, FormatFailure(L"{0:X}", String(L"text", true)));
-}
-
-TEST_F(FormatterTest, PointersBooleansAndCharactersIgnoreTheFormatPart)
-{
-    const void* pointer = reinterpret_cast<const void*>(0x1234ABCDull);
-    EXPECT_EQ(L"000000001234ABCD", Format(L"{0}", pointer));
-    EXPECT_EQ(L"000000001234ABCD", Format(L"{0:Q}", pointer));
     EXPECT_EQ(L"true false", Text(Formatter::Format(String(L"{0} {1:D2}", true), true, false, Locale::Invariant)));
-    EXPECT_EQ(L"[Z]", Format(L"[{0:X}]", L'Z'));
 }
-
 TEST_F(FormatterTest, ArgumentsAreSelectedByIndexInEveryOverload)
 {
     const int a = 0, b = 1, c = 2, d = 3, e = 4, f = 5, g = 6;
@@ -272,18 +286,6 @@ TEST_F(FormatterTest, StringFormatAssignsTheFormattedText)
     EXPECT_EQ(L"0x00FF", Text(result));
 }
 
-TEST_F(FormatterTest, NumberWithPrecisionGroupsByThreesUnderTheInvariantLocale)
-{
-    const UINT32 million = 1234567;
-    const INT32 negative = -1234567;
-    const double fraction = 1234.5;
-    const float single = 0.5f;
-    EXPECT_EQ(L"1,234,567.00", Format(L"{0:N2}", million));
-    EXPECT_EQ(L"-1,234,567.0", Format(L"{0:n1}", negative));
-    EXPECT_EQ(L"1,234.500", Format(L"{0:N3}", fraction));
-    EXPECT_EQ(L"0.50", Format(L"{0:N2}", single));
-}
-
 TEST_F(FormatterTest, NumberWithoutPrecisionUsesTheLocalesOwnSettings)
 {
     // Only the digits and the decimals are fixed: the grouping is the platform's locale data.
@@ -295,28 +297,6 @@ TEST_F(FormatterTest, NumberWithoutPrecisionUsesTheLocalesOwnSettings)
     floatingText.erase(std::remove(floatingText.begin(), floatingText.end(), L','), floatingText.end());
     EXPECT_EQ(L"1234567.00", integerText);
     EXPECT_EQ(L"1234567.13", floatingText);
-}
-
-TEST_F(FormatterTest, FixedPointNeverGroupsAndRoundsToThePrecision)
-{
-    const UINT32 million = 1234567;
-    const double fraction = 1234.5;
-    const double negative = -0.126;
-    const double half = 0.5;
-    const unsigned long long largest = std::numeric_limits<unsigned long long>::max();
-    EXPECT_EQ(L"1234567.00", Format(L"{0:F}", million));
-    EXPECT_EQ(L"1234.50", Format(L"{0:F2}", fraction));
-    EXPECT_EQ(L"-0.13", Format(L"{0:f2}", negative));
-    EXPECT_EQ(L"1", Format(L"{0:F0}", half));
-    EXPECT_EQ(L"0.5000000000", Format(L"{0:F10}", half));
-    EXPECT_EQ(L"18446744073709551615.0", Format(L"{0:F1}", largest));
-}
-
-TEST_F(FormatterTest, ANumberTooLongForItsTextFailsInsteadOfBeingCut)
-{
-    const double huge = 1e300;
-    EXPECT_EQ(FormatException::Code, FormatFailure(L"{0:F}", huge));
-    EXPECT_EQ(FormatException::Code, FormatFailure(L"{0:N2}", huge));
 }
 
 TEST_F(FormatterTest, FailedNumberFormattingIsTracedThenThrowsFormatException)

@@ -73,8 +73,8 @@ protected:
 
     static void ExpectContent(List<int>& list, std::vector<int> expected)
     {
-        EXPECT_EQ(list.GetCount(), expected.size());
-        EXPECT_EQ(Enumerate(list), expected);
+        EXPECT_EQ(expected.size(), list.GetCount());
+        EXPECT_EQ(expected, Enumerate(list));
         std::vector<int> reversed(expected.rbegin(), expected.rend());
         EXPECT_EQ(EnumerateBackwards(list), reversed);
     }
@@ -97,7 +97,7 @@ TEST_F(ListTest, EnumerationWalksBothWaysAndStopsAtEachEnd)
     Tarn::Enumerator<int> enumerator = m_list.GetEnumerator();
     EXPECT_FALSE(enumerator.MovePrevious());
     ASSERT_TRUE(enumerator.MoveNext());
-    EXPECT_EQ(*enumerator, 1);
+    EXPECT_EQ(1, *enumerator);
     while (enumerator.MoveNext())
     {
     }
@@ -107,10 +107,10 @@ TEST_F(ListTest, EnumerationWalksBothWaysAndStopsAtEachEnd)
     {
         visited.push_back(*enumerator);
     }
-    EXPECT_EQ(visited, (std::vector<int>{3, 2, 1}));
+    EXPECT_EQ((std::vector<int>{3, 2, 1}), visited);
     EXPECT_FALSE(enumerator.MovePrevious());
     ASSERT_TRUE(enumerator.MoveNext());
-    EXPECT_EQ(*enumerator, 1);
+    EXPECT_EQ(1, *enumerator);
     enumerator.Reset();
     EXPECT_FALSE(enumerator.MovePrevious());
 }
@@ -127,7 +127,7 @@ TEST_F(ListTest, CurrentElementAtEitherEndThrowsInvalidOperationAfterAnErrorTrac
     EXPECT_THROW(enumerator.GetCurrent(), Tarn::InvalidOperationException);
 
     const auto lines = listener.GetLinesContaining("Invalid enumerator state");
-    ASSERT_EQ(lines.size(), 2u);
+    ASSERT_EQ(2u, lines.size());
     EXPECT_NE(lines[0].find(" ERROR tarnlistbase("), std::string::npos) << lines[0];
     EXPECT_NE(lines[0].find(" Tarn::Containers::ListBase<int>::GetCurrentEnumeratorItem(): Invalid enumerator state\r\n"),
               std::string::npos)
@@ -136,10 +136,10 @@ TEST_F(ListTest, CurrentElementAtEitherEndThrowsInvalidOperationAfterAnErrorTrac
 
 TEST_F(ListTest, ElementsAreAddedAtEitherEndWithTheirIndices)
 {
-    EXPECT_EQ(m_list.Add(2), 0u);
-    EXPECT_EQ(m_list.Add(3), 1u);
-    EXPECT_EQ(m_list.AddFirst(1)->Value, 1);
-    EXPECT_EQ(m_list.AddLast(4)->Value, 4);
+    EXPECT_EQ(0u, m_list.Add(2));
+    EXPECT_EQ(1u, m_list.Add(3));
+    EXPECT_EQ(1, m_list.AddFirst(1)->Value);
+    EXPECT_EQ(4, m_list.AddLast(4)->Value);
     ExpectContent(m_list, {1, 2, 3, 4});
 }
 
@@ -162,9 +162,9 @@ TEST_F(ListTest, IndexedAccessReachesEveryElementAndRejectsIndicesFromTheCountOn
     m_list.SetAt(1, 20);
     m_list.SetAt(2, 30);
     const List<int>& constList = m_list;
-    EXPECT_EQ(constList.GetAt(0), 10);
-    EXPECT_EQ(constList.GetAt(1), 20);
-    EXPECT_EQ(constList.GetAt(2), 30);
+    EXPECT_EQ(10, constList.GetAt(0));
+    EXPECT_EQ(20, constList.GetAt(1));
+    EXPECT_EQ(30, constList.GetAt(2));
     EXPECT_THROW(m_list.GetAt(3), Tarn::ArgumentException);
     EXPECT_THROW(m_list.SetAt(3, 0), Tarn::ArgumentException);
     EXPECT_THROW(m_list.RemoveAt(3), Tarn::ArgumentException);
@@ -181,7 +181,7 @@ TEST_F(ListTest, RemovalUnlinksHeadMiddleAndTailAndCallsTheHookFirst)
     ExpectContent(list, {2, 4});
     list.Clear();
     ExpectContent(list, {});
-    EXPECT_EQ(list.Removed, (std::vector<int>{3, 1, 5, 2, 4}));
+    EXPECT_EQ((std::vector<int>{3, 1, 5, 2, 4}), list.Removed);
     list.Add(7);
     ExpectContent(list, {7});
 }
@@ -231,7 +231,7 @@ TEST_F(ListTest, AddItemsWhoseSourceFailsHalfWayLeavesTheListAsItWas)
     }
     catch (const Tarn::Exception& exception)
     {
-        EXPECT_EQ(exception.GetErrorCode(), TarnTest::ScriptedContainer::FailureCode);
+        EXPECT_EQ(TarnTest::ScriptedContainer::FailureCode, exception.GetErrorCode());
     }
     ExpectContent(m_list, {1, 2});
     EXPECT_EQ(source.GetStatesDestroyed(), source.GetStatesCreated());
@@ -248,19 +248,19 @@ TEST_F(ListTest, InsertAtWhoseAllocationFailsLeavesTheListAsItWas)
     EXPECT_THROW(list.InsertAt(1, Blob(3, ImpossibleSize())), Tarn::MemoryException);
     EXPECT_THROW(list.AddFirst(Blob(3, ImpossibleSize())), Tarn::MemoryException);
 
-    ASSERT_EQ(list.GetCount(), 2u);
+    ASSERT_EQ(2u, list.GetCount());
     EXPECT_EQ(&list.GetAt(0), first);
     EXPECT_EQ(&list.GetAt(1), second);
     Tarn::Enumerator<Blob> enumerator = list.GetEnumerator();
     ASSERT_TRUE(enumerator.MoveNext());
-    EXPECT_EQ(enumerator->GetId(), 1);
+    EXPECT_EQ(1, enumerator->GetId());
     ASSERT_TRUE(enumerator.MoveNext());
-    EXPECT_EQ(enumerator->GetId(), 2);
+    EXPECT_EQ(2, enumerator->GetId());
     EXPECT_FALSE(enumerator.MoveNext());
     ASSERT_TRUE(enumerator.MovePrevious());
-    EXPECT_EQ(enumerator->GetId(), 2);
+    EXPECT_EQ(2, enumerator->GetId());
     ASSERT_TRUE(enumerator.MovePrevious());
-    EXPECT_EQ(enumerator->GetId(), 1);
+    EXPECT_EQ(1, enumerator->GetId());
     EXPECT_FALSE(enumerator.MovePrevious());
 }
 
@@ -269,7 +269,7 @@ TEST_F(ListTest, DestructionFreesEveryNodeEvenWhenElementDestructorsThrow)
     TarnTest::DebugOutputListener listener;
     EXPECT_EQ(3, TarnTest::DestroyListOfArmedGrenades<List<Grenade>>());
     const auto lines = listener.GetLinesContaining("Exception caught. Error code: 0x8000FFFF");
-    ASSERT_EQ(lines.size(), 3u);
+    ASSERT_EQ(3u, lines.size());
     EXPECT_NE(lines[0].find(" ERROR tarnlist("), std::string::npos) << lines[0];
     EXPECT_NE(lines[0].find("::Grenade>::~List(): "), std::string::npos) << lines[0];
     EXPECT_NE(lines[1].find(" ERROR tarnlistbase("), std::string::npos) << lines[1];

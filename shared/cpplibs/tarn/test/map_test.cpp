@@ -52,7 +52,7 @@ protected:
 TEST_F(MapTest, EnumeratesThePairsInAscendingKeyOrder)
 {
     Add({5, 1, 4, 2, 3});
-    EXPECT_EQ(EnumerateKeys(), (std::vector<int>{1, 2, 3, 4, 5}));
+    EXPECT_EQ((std::vector<int>{1, 2, 3, 4, 5}), EnumerateKeys());
 }
 
 TEST_F(MapTest, EnumerationEndsForGoodUntilResetThenStartsAtTheSmallestKey)
@@ -68,7 +68,7 @@ TEST_F(MapTest, EnumerationEndsForGoodUntilResetThenStartsAtTheSmallestKey)
     for (int expected = 1; expected <= 3; ++expected)
     {
         ASSERT_TRUE(enumerator.MoveNext());
-        EXPECT_EQ(enumerator->Key, expected);
+        EXPECT_EQ(expected, enumerator->Key);
     }
     EXPECT_THROW(enumerator.MovePrevious(), Tarn::InvalidOperationException);
     EXPECT_FALSE(enumerator.MoveNext());
@@ -76,7 +76,7 @@ TEST_F(MapTest, EnumerationEndsForGoodUntilResetThenStartsAtTheSmallestKey)
     EXPECT_THROW(enumerator.GetCurrent(), Tarn::InvalidOperationException);
     enumerator.Reset();
     ASSERT_TRUE(enumerator.MoveNext());
-    EXPECT_EQ(enumerator->Key, 1);
+    EXPECT_EQ(1, enumerator->Key);
 }
 
 TEST_F(MapTest, ClonedEnumeratorContinuesIndependentlyFromTheSamePair)
@@ -98,8 +98,8 @@ TEST_F(MapTest, ClonedEnumeratorContinuesIndependentlyFromTheSamePair)
     {
         cloned.push_back(clone->Key);
     }
-    EXPECT_EQ(original, (std::vector<int>{4, 5, 6, 7}));
-    EXPECT_EQ(cloned, (std::vector<int>{3, 4, 5, 6, 7}));
+    EXPECT_EQ((std::vector<int>{4, 5, 6, 7}), original);
+    EXPECT_EQ((std::vector<int>{3, 4, 5, 6, 7}), cloned);
 }
 
 TEST_F(MapTest, MoveNextWhoseAllocationFailsLeavesThePositionWhereItWas)
@@ -135,7 +135,7 @@ TEST_F(MapTest, MoveNextWhoseAllocationFailsLeavesThePositionWhereItWas)
             }
             keys.push_back(enumerator->Key);
         }
-        EXPECT_EQ(keys, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}));
+        EXPECT_EQ((std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}), keys);
         EXPECT_GT(failures, 0);
     }
 }
@@ -143,19 +143,19 @@ TEST_F(MapTest, MoveNextWhoseAllocationFailsLeavesThePositionWhereItWas)
 TEST_F(MapTest, FindGivesTheStoredPairInPlaceOrNull)
 {
     Add({1, 2});
-    EXPECT_EQ(m_map.Find(3), nullptr);
+    EXPECT_EQ(nullptr, m_map.Find(3));
     m_map.Find(2)->Value = 99;
     const InspectableMap& constMap = m_map;
-    EXPECT_EQ(constMap.Find(2)->Value, 99);
-    EXPECT_EQ(constMap.Find(1)->Key, 1);
+    EXPECT_EQ(99, constMap.Find(2)->Value);
+    EXPECT_EQ(1, constMap.Find(1)->Key);
 }
 
 TEST_F(MapTest, AddingAPresentKeyThrowsDuplicateKeyAndKeepsTheCount)
 {
     Add({1, 2});
     EXPECT_THROW(m_map.Add(Pair(2, 0)), Tarn::DuplicateKeyException);
-    EXPECT_EQ(m_map.GetCount(), 2u);
-    EXPECT_EQ(m_map.Find(2)->Value, 20);
+    EXPECT_EQ(2u, m_map.GetCount());
+    EXPECT_EQ(20, m_map.Find(2)->Value);
 }
 
 // Mixed operations with a fixed seed against std::map, with growing and shrinking phases so that
@@ -200,11 +200,11 @@ TEST_F(MapTest, RandomOperationsMatchAnOrderedReferenceMapAndKeepTheHeightLogari
         {
             const Pair* found = m_map.Find(key);
             const auto expected = reference.find(key);
-            ASSERT_EQ(found != nullptr, expected != reference.end()) << "step " << step;
+            ASSERT_EQ(expected != reference.end(), found != nullptr) << "step " << step;
             if (found != nullptr)
             {
                 ASSERT_EQ(found->Key, key);
-                ASSERT_EQ(found->Value, expected->second);
+                ASSERT_EQ(expected->second, found->Value);
             }
         }
         else
@@ -215,8 +215,8 @@ TEST_F(MapTest, RandomOperationsMatchAnOrderedReferenceMapAndKeepTheHeightLogari
             while (enumerator.MoveNext())
             {
                 ASSERT_NE(expected, reference.end()) << "step " << step;
-                ASSERT_EQ(enumerator->Key, expected->first);
-                ASSERT_EQ(enumerator->Value, expected->second);
+                ASSERT_EQ(expected->first, enumerator->Key);
+                ASSERT_EQ(expected->second, enumerator->Value);
                 ++expected;
             }
             ASSERT_EQ(expected, reference.end()) << "step " << step;

@@ -54,7 +54,7 @@ TEST_F(AllocatorTest, FailedAllocationThrowsMemoryExceptionWithOutOfMemoryCode)
     catch (const Tarn::Exception& exception)
     {
         EXPECT_EQ(typeid(exception), typeid(Tarn::MemoryException));
-        EXPECT_EQ(exception.GetErrorCode(), E_OUTOFMEMORY);
+        EXPECT_EQ(E_OUTOFMEMORY, exception.GetErrorCode());
     }
     // Kept observable: the compiler may drop an allocation whose result is never used.
     char* volatile array = nullptr;
@@ -65,14 +65,14 @@ TEST_F(AllocatorTest, FailedAllocationThrowsMemoryExceptionWithOutOfMemoryCode)
 TEST_F(AllocatorTest, ModuleIsAskedOnceBeforeGivingUp)
 {
     EXPECT_THROW(::operator delete(::operator new(ImpossibleSize())), Tarn::MemoryException);
-    EXPECT_EQ(TarnTest::GetTestModule().GetOutOfMemoryCalls(), 1);
+    EXPECT_EQ(1, TarnTest::GetTestModule().GetOutOfMemoryCalls());
 }
 
 TEST_F(AllocatorTest, AllocationIsRetriedForAsLongAsTheModuleAsksForIt)
 {
     TarnTest::GetTestModule().AllowOutOfMemoryRetries(3);
     EXPECT_THROW(::operator delete[](::operator new[](ImpossibleSize())), Tarn::MemoryException);
-    EXPECT_EQ(TarnTest::GetTestModule().GetOutOfMemoryCalls(), 4);
+    EXPECT_EQ(4, TarnTest::GetTestModule().GetOutOfMemoryCalls());
 }
 
 TEST_F(AllocatorTest, BlocksAreReturnedToTheHeap)
@@ -86,11 +86,7 @@ TEST_F(AllocatorTest, BlocksAreReturnedToTheHeap)
     EXPECT_LT(growth, 4096u);
 }
 
-class HeapAccountingTest : public ::testing::Test
-{
-};
-
-TEST_F(HeapAccountingTest, SeesADeliberateLeakOfSmallAndLargeBlocks)
+TEST(HeapAccountingTest, SeesADeliberateLeakOfSmallAndLargeBlocks)
 {
     const int iterations = 200;
     std::vector<void*> leaked;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -159,35 +160,48 @@ TEST_F(RegistryKeyTest, SubkeyPathIsTheParentPathABackslashAndTheName)
     EXPECT_TRUE(KeyExists(Below(L"Level1\\Level2")));
 }
 
-TEST_F(RegistryKeyTest, FailedOpenTracesTheFullPathOfTheKey)
-{
-    TarnTest::DebugOutputListener listener;
-
-    EXPECT_EQ(static_cast<HRESULT>(0x80070002),
-              TarnTest::ThrownCode([] { OpenScratchKey().OpenSubkey(Text(L"Missing"), KEY_READ); }));
-    EXPECT_EQ(1u, TarnTest::CountErrorLines(listener, "src\\tarnregistrykey", "Tarn::RegistryKey::OpenSubkey",
-                                            "RegOpenKeyEx() failed for key " + ScratchKeyPath + "\\Missing, error code 0x2"));
-}
-
-TEST_F(RegistryKeyTest, FailedCreateTracesTheFullPathAndFailedSetValueItsCode)
+// Every failed registry call writes one ERROR line, naming the key where the call knows its path, and
+// throws the system's error.
+TEST_F(RegistryKeyTest, FailedCallsAreTracedOnceAndThrown)
 {
     // A lasting key cannot be created below a volatile one.
     HKEY volatileKey = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, Below(L"Volatile").c_str(), 0, nullptr,
                                                 REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &volatileKey, nullptr));
     ::RegCloseKey(volatileKey);
-    TarnTest::DebugOutputListener listener;
-
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE),
-              TarnTest::ThrownCode([] { OpenScratchKey().CreateSubkey(Text(L"Volatile\\Lasting"), KEY_WRITE); }));
-    EXPECT_EQ(1u, TarnTest::CountErrorLines(listener, "src\\tarnregistrykey", "Tarn::RegistryKey::CreateSubkey",
-                                            "RegCreateKeyEx() failed for key " + ScratchKeyPath + "\\Volatile\\Lasting, error code 0x3FD"));
-
-    Tarn::RegistryKey readOnly = Tarn::RegistryKey::CurrentUser.OpenSubkey(Text(ScratchKeyName), KEY_READ);
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED),
-              TarnTest::ThrownCode([&] { readOnly.SetStringValue(Text(L"Denied"), Text(L"x"), REG_SZ); }));
-    EXPECT_EQ(1u, TarnTest::CountErrorLines(listener, "src\\tarnregistrykey", "Tarn::RegistryKey::SetStringValue",
-                                            "RegSetValueEx() failed, error code 0x5"));
+    const struct
+    {
+        const char* call;
+        std::function<void()> act;
+        HRESULT code;
+        const char* function;
+        std::string message;
+    } calls[] = {
+        {"OpenSubkey of a missing key", [] { OpenScratchKey().OpenSubkey(Text(L"Missing"), KEY_READ); },
+         HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), "Tarn::RegistryKey::OpenSubkey",
+         "RegOpenKeyEx() failed for key " + ScratchKeyPath + "\\Missing, error code 0x2"},
+        {"CreateSubkey below a volatile key",
+         [] { OpenScratchKey().CreateSubkey(Text(L"Volatile\\Lasting"), KEY_WRITE); },
+         HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE), "Tarn::RegistryKey::CreateSubkey",
+         "RegCreateKeyEx() failed for key " + ScratchKeyPath + "\\Volatile\\Lasting, error code 0x3FD"},
+        {"SetStringValue on a key opened for reading",
+         [] {
+             Tarn::RegistryKey::CurrentUser.OpenSubkey(Text(ScratchKeyName), KEY_READ)
+                 .SetStringValue(Text(L"Denied"), Text(L"x"), REG_SZ);
+         },
+         HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED), "Tarn::RegistryKey::SetStringValue",
+         "RegSetValueEx() failed, error code 0x5"},
+        {"DeleteSubkey on an object that holds no key", [] { Tarn::RegistryKey().DeleteSubkey(Text(L"Child")); },
+         HRESULT_FROM_WIN32(ERROR_INVALID_HANDLE), "Tarn::RegistryKey::InternalDeleteSubkey",
+         "RegOpenKeyEx() failed, error code 0x6"},
+    };
+    for (const auto& call : calls)
+    {
+        SCOPED_TRACE(call.call);
+        TarnTest::DebugOutputListener listener;
+        EXPECT_EQ(call.code, TarnTest::ThrownCode(call.act));
+        EXPECT_EQ(1u, TarnTest::CountErrorLines(listener, "src\\tarnregistrykey", call.function, call.message));
+    }
 }
 
 TEST_F(RegistryKeyTest, SetStringValueWritesTheTextWithItsTerminatorAndRefusesNull)

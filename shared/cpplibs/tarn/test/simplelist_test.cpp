@@ -19,16 +19,16 @@ protected:
 
 TEST_F(SimpleListTest, AddAppendsAndReturnsTheNewIndexAddFirstPrepends)
 {
-    EXPECT_EQ(m_list.Add(2), 0u);
-    EXPECT_EQ(m_list.Add(3), 1u);
+    EXPECT_EQ(0u, m_list.Add(2));
+    EXPECT_EQ(1u, m_list.Add(3));
     m_list.AddFirst(1);
-    EXPECT_EQ(m_list.GetCount(), 3u);
-    EXPECT_EQ(Enumerate(m_list), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(3u, m_list.GetCount());
+    EXPECT_EQ((std::vector<int>{1, 2, 3}), Enumerate(m_list));
 
     SimpleList<int> other;
     other.AddFirst(5);
-    EXPECT_EQ(other.Add(6), 1u);
-    EXPECT_EQ(Enumerate(other), (std::vector<int>{5, 6}));
+    EXPECT_EQ(1u, other.Add(6));
+    EXPECT_EQ((std::vector<int>{5, 6}), Enumerate(other));
 }
 
 TEST_F(SimpleListTest, IndexedAccessRejectsIndicesFromTheCountOn)
@@ -36,7 +36,7 @@ TEST_F(SimpleListTest, IndexedAccessRejectsIndicesFromTheCountOn)
     m_list.Add(1);
     m_list.Add(2);
     m_list.SetAt(1, 20);
-    EXPECT_EQ(m_list.GetAt(1), 20);
+    EXPECT_EQ(20, m_list.GetAt(1));
     EXPECT_THROW(m_list.GetAt(2), Tarn::ArgumentException);
     EXPECT_THROW(m_list.SetAt(2, 0), Tarn::ArgumentException);
     EXPECT_THROW(m_list.RemoveAt(2), Tarn::ArgumentException);
@@ -52,13 +52,13 @@ TEST_F(SimpleListTest, RemoveAtKeepsHeadAndTailRight)
     m_list.Add(5);
     m_list.RemoveAt(0);
     m_list.RemoveAt(1);
-    EXPECT_EQ(Enumerate(m_list), (std::vector<int>{2, 5}));
+    EXPECT_EQ((std::vector<int>{2, 5}), Enumerate(m_list));
     m_list.RemoveAt(1);
     m_list.RemoveAt(0);
-    EXPECT_EQ(m_list.GetCount(), 0u);
+    EXPECT_EQ(0u, m_list.GetCount());
     m_list.Add(7);
     m_list.AddFirst(6);
-    EXPECT_EQ(Enumerate(m_list), (std::vector<int>{6, 7}));
+    EXPECT_EQ((std::vector<int>{6, 7}), Enumerate(m_list));
 }
 
 TEST_F(SimpleListTest, EnumerationIsForwardOnlyAndTracesPositionsWithoutElement)
@@ -70,13 +70,13 @@ TEST_F(SimpleListTest, EnumerationIsForwardOnlyAndTracesPositionsWithoutElement)
     EXPECT_THROW(enumerator.GetCurrent(), Tarn::InvalidOperationException);
     ASSERT_TRUE(enumerator.MoveNext());
     EXPECT_THROW(enumerator.MovePrevious(), Tarn::InvalidOperationException);
-    EXPECT_EQ(*enumerator, 1);
+    EXPECT_EQ(1, *enumerator);
     EXPECT_FALSE(enumerator.MoveNext());
     EXPECT_FALSE(enumerator.MoveNext());
     EXPECT_THROW(enumerator.GetCurrent(), Tarn::InvalidOperationException);
 
     const auto lines = listener.GetLinesContaining(" ERROR tarnsimplelist(");
-    ASSERT_EQ(lines.size(), 2u);
+    ASSERT_EQ(2u, lines.size());
     EXPECT_NE(lines[1].find(" Tarn::Containers::SimpleList<int>::GetCurrentEnumeratorItem(): Invalid enumerator state\r\n"),
               std::string::npos)
         << lines[1];
@@ -90,9 +90,9 @@ TEST_F(SimpleListTest, AddItemsIsNotProvidedAndSaysSoAtWarningLevel)
 
     EXPECT_THROW(m_list.AddItems(source), Tarn::NotImplementedException);
 
-    EXPECT_EQ(m_list.GetCount(), 0u);
+    EXPECT_EQ(0u, m_list.GetCount());
     const auto lines = listener.GetLinesContaining("Not implemented");
-    ASSERT_EQ(lines.size(), 1u);
+    ASSERT_EQ(1u, lines.size());
     EXPECT_NE(lines[0].find(" WARNING tarnsimplelist("), std::string::npos) << lines[0];
     EXPECT_NE(lines[0].find(" Tarn::Containers::SimpleList<int>::AddItems(): Not implemented\r\n"), std::string::npos)
         << lines[0];
@@ -105,12 +105,12 @@ TEST_F(SimpleListTest, CopyFromReplacesTheContentInOrderAndCopyingItselfKeepsIt)
     source.Add(1);
     source.Add(2);
     m_list.CopyFrom(source);
-    EXPECT_EQ(Enumerate(m_list), (std::vector<int>{1, 2}));
-    EXPECT_EQ(Enumerate(source), (std::vector<int>{1, 2}));
+    EXPECT_EQ((std::vector<int>{1, 2}), Enumerate(m_list));
+    EXPECT_EQ((std::vector<int>{1, 2}), Enumerate(source));
     m_list.CopyFrom(m_list);
-    EXPECT_EQ(Enumerate(m_list), (std::vector<int>{1, 2}));
+    EXPECT_EQ((std::vector<int>{1, 2}), Enumerate(m_list));
     m_list.Add(3);
-    EXPECT_EQ(Enumerate(m_list), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ((std::vector<int>{1, 2, 3}), Enumerate(m_list));
 }
 
 TEST_F(SimpleListTest, DestructionFreesEveryNodeEvenWhenElementDestructorsThrow)
@@ -118,7 +118,7 @@ TEST_F(SimpleListTest, DestructionFreesEveryNodeEvenWhenElementDestructorsThrow)
     TarnTest::DebugOutputListener listener;
     EXPECT_EQ(3, TarnTest::DestroyListOfArmedGrenades<SimpleList<TarnTest::Grenade>>());
     const auto lines = listener.GetLinesContaining("Exception caught. Error code: 0x8000FFFF");
-    ASSERT_EQ(lines.size(), 3u);
+    ASSERT_EQ(3u, lines.size());
     EXPECT_NE(lines[2].find(" ERROR tarnsimplelist("), std::string::npos) << lines[2];
     EXPECT_NE(lines[2].find("::Grenade>::~SimpleList(): "), std::string::npos) << lines[2];
 }

@@ -16,12 +16,12 @@ TEST_F(StackTest, PopReturnsTheElementsInReverseOrderOfPush)
     m_stack.Push(1);
     m_stack.Push(2);
     m_stack.Push(3);
-    EXPECT_EQ(m_stack.GetCount(), 3u);
-    EXPECT_EQ(m_stack.Pop(), 3);
+    EXPECT_EQ(3u, m_stack.GetCount());
+    EXPECT_EQ(3, m_stack.Pop());
     m_stack.Push(4);
-    EXPECT_EQ(m_stack.Pop(), 4);
-    EXPECT_EQ(m_stack.Pop(), 2);
-    EXPECT_EQ(m_stack.Pop(), 1);
+    EXPECT_EQ(4, m_stack.Pop());
+    EXPECT_EQ(2, m_stack.Pop());
+    EXPECT_EQ(1, m_stack.Pop());
     EXPECT_TRUE(m_stack.IsEmpty());
 }
 
@@ -30,9 +30,9 @@ TEST_F(StackTest, PeekGivesTheTopInPlace)
     m_stack.Push(1);
     m_stack.Push(2);
     m_stack.Peek() = 20;
-    EXPECT_EQ(m_stack.GetCount(), 2u);
-    EXPECT_EQ(m_stack.Pop(), 20);
-    EXPECT_EQ(m_stack.Peek(), 1);
+    EXPECT_EQ(2u, m_stack.GetCount());
+    EXPECT_EQ(20, m_stack.Pop());
+    EXPECT_EQ(1, m_stack.Peek());
 }
 
 TEST_F(StackTest, PopAndPeekOnAnEmptyStackThrowInvalidOperation)
@@ -51,8 +51,8 @@ TEST_F(StackTest, CopyFromKeepsTheOrderOfTheOriginal)
     Stack<int> copy;
     copy.Push(9);
     copy.CopyFrom(m_stack);
-    EXPECT_EQ(copy.Pop(), 2);
-    EXPECT_EQ(copy.Pop(), 1);
+    EXPECT_EQ(2, copy.Pop());
+    EXPECT_EQ(1, copy.Pop());
     EXPECT_TRUE(copy.IsEmpty());
-    EXPECT_EQ(m_stack.GetCount(), 2u);
+    EXPECT_EQ(2u, m_stack.GetCount());
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,29 +20,9 @@ namespace
     {
         return Tarn::String(text, false);
     }
-
-    bool HasLine(TarnTest::DebugOutputListener& listener, const std::string& level, const std::string& function,
-                 const std::string& message)
-    {
-        const std::string expected = level + " src\\tarnstring(";
-        const std::string ending = ") " + function + "(): " + message + "\r\n";
-        for (const std::string& line : listener.GetLinesContaining(ending))
-        {
-            if (line.find(expected) != std::string::npos && line.size() >= ending.size() &&
-                line.compare(line.size() - ending.size(), ending.size(), ending) == 0)
-            {
-                return true;
-            }
-        }
-        return false;
-    }
 }
 
-class StringBufferTest : public testing::Test
-{
-};
-
-TEST_F(StringBufferTest, CapacityIsTheLargerOfRequestAndTextLengthPlusOne)
+TEST(StringBufferTest, CapacityIsTheLargerOfRequestAndTextLengthPlusOne)
 {
     Tarn::StringBuffer* small = new Tarn::StringBuffer(L"abc", 2);
     EXPECT_EQ(4u, small->GetCapacity());
@@ -58,7 +39,7 @@ TEST_F(StringBufferTest, CapacityIsTheLargerOfRequestAndTextLengthPlusOne)
     large->Release();
 }
 
-TEST_F(StringBufferTest, NullTextGivesZeroFilledArrayOfRequestedCapacity)
+TEST(StringBufferTest, NullTextGivesZeroFilledArrayOfRequestedCapacity)
 {
     Tarn::StringBuffer* buffer = new Tarn::StringBuffer(nullptr, 5);
     EXPECT_EQ(5u, buffer->GetCapacity());
@@ -67,11 +48,7 @@ TEST_F(StringBufferTest, NullTextGivesZeroFilledArrayOfRequestedCapacity)
     buffer->Release();
 }
 
-class StringTest : public testing::Test
-{
-};
-
-TEST_F(StringTest, DefaultStringIsNullNotEmpty)
+TEST(StringTest, DefaultStringIsNullNotEmpty)
 {
     const Tarn::String text;
     EXPECT_TRUE(text.IsNull());
@@ -82,14 +59,14 @@ TEST_F(StringTest, DefaultStringIsNullNotEmpty)
     EXPECT_EQ(nullptr, text.GetBuffer());
 }
 
-TEST_F(StringTest, EmptyIsANonNullLiteral)
+TEST(StringTest, EmptyIsANonNullLiteral)
 {
     EXPECT_FALSE(Tarn::String::Empty.IsNull());
     EXPECT_TRUE(Tarn::String::Empty.IsEmpty());
     EXPECT_EQ(0u, Tarn::String::Empty.GetCapacity());
 }
 
-TEST_F(StringTest, LiteralRefersToTheTextWithoutCopying)
+TEST(StringTest, LiteralRefersToTheTextWithoutCopying)
 {
     static const wchar_t literal[] = L"static text";
     const Tarn::String text(literal, true);
@@ -101,7 +78,7 @@ TEST_F(StringTest, LiteralRefersToTheTextWithoutCopying)
     EXPECT_EQ(literal, copy.GetBuffer());
 }
 
-TEST_F(StringTest, NonLiteralTextIsCopiedIntoAnExactBuffer)
+TEST(StringTest, NonLiteralTextIsCopiedIntoAnExactBuffer)
 {
     const wchar_t source[] = L"copied";
     const Tarn::String text(source, false);
@@ -110,7 +87,7 @@ TEST_F(StringTest, NonLiteralTextIsCopiedIntoAnExactBuffer)
     EXPECT_EQ(7u, text.GetCapacity());
 }
 
-TEST_F(StringTest, CopiesShareTheBufferUntilOneOfThemWrites)
+TEST(StringTest, CopiesShareTheBufferUntilOneOfThemWrites)
 {
     Tarn::String original = Owned(L"abc");
     Tarn::String copy(original);
@@ -128,7 +105,7 @@ TEST_F(StringTest, CopiesShareTheBufferUntilOneOfThemWrites)
     EXPECT_STREQ(L"abc!", assigned.GetBuffer());
 }
 
-TEST_F(StringTest, AppendingToACopyOfALiteralGivesTheCopyABuffer)
+TEST(StringTest, AppendingToACopyOfALiteralGivesTheCopyABuffer)
 {
     static const wchar_t literal[] = L"lit";
     const Tarn::String text(literal, true);
@@ -140,7 +117,7 @@ TEST_F(StringTest, AppendingToACopyOfALiteralGivesTheCopyABuffer)
     EXPECT_STREQ(L"lit", literal);
 }
 
-TEST_F(StringTest, MoveLeavesTheSourceNull)
+TEST(StringTest, MoveLeavesTheSourceNull)
 {
     Tarn::String source = Owned(L"moved");
     const PWSTR data = source.GetBuffer();
@@ -154,7 +131,7 @@ TEST_F(StringTest, MoveLeavesTheSourceNull)
     EXPECT_EQ(data, assigned.GetBuffer());
 }
 
-TEST_F(StringTest, SelfAssignmentKeepsTheText)
+TEST(StringTest, SelfAssignmentKeepsTheText)
 {
     Tarn::String text = Owned(L"self");
     Tarn::String& alias = text;
@@ -164,7 +141,7 @@ TEST_F(StringTest, SelfAssignmentKeepsTheText)
     EXPECT_STREQ(L"self", text.GetBuffer());
 }
 
-TEST_F(StringTest, ConcatenatingConstructorJoinsBothTexts)
+TEST(StringTest, ConcatenatingConstructorJoinsBothTexts)
 {
     const Tarn::String joined(Tarn::String(L"left ", true), Owned(L"right"));
     EXPECT_STREQ(L"left right", joined.GetBuffer());
@@ -172,7 +149,7 @@ TEST_F(StringTest, ConcatenatingConstructorJoinsBothTexts)
     EXPECT_TRUE(withNull.IsNull());
 }
 
-TEST_F(StringTest, AssignCopiesTextOrMakesTheStringNull)
+TEST(StringTest, AssignCopiesTextOrMakesTheStringNull)
 {
     Tarn::String text;
     text = L"assigned";
@@ -190,7 +167,7 @@ TEST_F(StringTest, AssignCopiesTextOrMakesTheStringNull)
     EXPECT_TRUE(text.IsNull());
 }
 
-TEST_F(StringTest, AssignConvertsMultiByteTextInTheGivenCodePage)
+TEST(StringTest, AssignConvertsMultiByteTextInTheGivenCodePage)
 {
     Tarn::String text;
     text.Assign("h\xC3\xA9!", CP_UTF8, 4);
@@ -203,17 +180,7 @@ TEST_F(StringTest, AssignConvertsMultiByteTextInTheGivenCodePage)
     EXPECT_STREQ(L"ab", text.GetBuffer());
 }
 
-TEST_F(StringTest, FailedMultiByteConversionIsTracedAndKeepsTheOldText)
-{
-    Tarn::String text = Owned(L"before");
-    TarnTest::DebugOutputListener listener;
-    EXPECT_EQ(Tarn::HResultFromWin32(ERROR_INVALID_PARAMETER), ThrownCode([&] { text.Assign("ab", 12345, 2); }));
-    EXPECT_THROW(text.Assign("ab", 12345, 2), Tarn::SystemException);
-    EXPECT_STREQ(L"before", text.GetBuffer());
-    EXPECT_TRUE(HasLine(listener, "ERROR", "Tarn::String::Assign", "MultiByteToWideChar() failed, GetLastError() returns 0x57"));
-}
-
-TEST_F(StringTest, ClearMakesABufferStringNullAndLeavesALiteral)
+TEST(StringTest, ClearMakesABufferStringNullAndLeavesALiteral)
 {
     Tarn::String owned = Owned(L"text");
     owned.Clear();
@@ -224,7 +191,7 @@ TEST_F(StringTest, ClearMakesABufferStringNullAndLeavesALiteral)
     EXPECT_STREQ(L"text", literal.GetBuffer());
 }
 
-TEST_F(StringTest, CloneOwnsAnExactBufferOfItsOwn)
+TEST(StringTest, CloneOwnsAnExactBufferOfItsOwn)
 {
     const Tarn::String literal(L"clone me", true);
     const Tarn::String fromLiteral = literal.Clone();
@@ -242,7 +209,7 @@ TEST_F(StringTest, CloneOwnsAnExactBufferOfItsOwn)
     EXPECT_TRUE(Tarn::String::Empty.Clone().IsEmpty());
 }
 
-TEST_F(StringTest, ReserveKeepsABufferThatIsLargeEnoughAndUnshared)
+TEST(StringTest, ReserveKeepsABufferThatIsLargeEnoughAndUnshared)
 {
     Tarn::String text = Owned(L"abc");
     text.Reserve(20);
@@ -256,7 +223,7 @@ TEST_F(StringTest, ReserveKeepsABufferThatIsLargeEnoughAndUnshared)
     EXPECT_STREQ(L"abcdefghij", text.GetBuffer());
 }
 
-TEST_F(StringTest, ReserveCopiesASharedBufferBeforeWriting)
+TEST(StringTest, ReserveCopiesASharedBufferBeforeWriting)
 {
     Tarn::String text = Owned(L"abc");
     const Tarn::String copy(text);
@@ -266,7 +233,7 @@ TEST_F(StringTest, ReserveCopiesASharedBufferBeforeWriting)
     EXPECT_EQ(4u, text.GetCapacity());
 }
 
-TEST_F(StringTest, ReserveOnANullStringGivesAnEmptyBuffer)
+TEST(StringTest, ReserveOnANullStringGivesAnEmptyBuffer)
 {
     Tarn::String text;
     text.Reserve(8);
@@ -274,7 +241,7 @@ TEST_F(StringTest, ReserveOnANullStringGivesAnEmptyBuffer)
     EXPECT_EQ(8u, text.GetCapacity());
 }
 
-TEST_F(StringTest, AppendTakesAtMostTheGivenNumberOfUnits)
+TEST(StringTest, AppendTakesAtMostTheGivenNumberOfUnits)
 {
     Tarn::String text = Owned(L">");
     text.Append(L"abc", 5);
@@ -286,7 +253,7 @@ TEST_F(StringTest, AppendTakesAtMostTheGivenNumberOfUnits)
     EXPECT_STREQ(L">abcdexxx!", text.GetBuffer());
 }
 
-TEST_F(StringTest, AppendingNothingLeavesANullStringNull)
+TEST(StringTest, AppendingNothingLeavesANullStringNull)
 {
     Tarn::String text;
     text.Append(L"abc", 0);
@@ -296,14 +263,7 @@ TEST_F(StringTest, AppendingNothingLeavesANullStringNull)
     EXPECT_TRUE(text.IsNull());
 }
 
-TEST_F(StringTest, AppendingANullPointerThrowsArgumentException)
-{
-    Tarn::String text = Owned(L"kept");
-    EXPECT_THROW(text.Append(static_cast<PCWSTR>(nullptr)), Tarn::ArgumentException);
-    EXPECT_STREQ(L"kept", text.GetBuffer());
-}
-
-TEST_F(StringTest, AppendingAStringToItselfDoublesIt)
+TEST(StringTest, AppendingAStringToItselfDoublesIt)
 {
     // Exact capacity: the append must move to a new buffer while reading from the old one.
     Tarn::String exact = Owned(L"abc");
@@ -320,23 +280,20 @@ TEST_F(StringTest, AppendingAStringToItselfDoublesIt)
     EXPECT_STREQ(L"litlit", literal.GetBuffer());
 }
 
-TEST_F(StringTest, AppendingAPieceOfItsOwnBufferCopiesThePiece)
+TEST(StringTest, AppendingAPieceOfItsOwnBufferCopiesThePiece)
 {
     Tarn::String text = Owned(L"abcdef");
     text.Append(text.GetBuffer() + 2, 3);
     EXPECT_STREQ(L"abcdefcde", text.GetBuffer());
 }
 
-TEST_F(StringTest, GetAtReturnsTheUnitAndRejectsPositionsBeyondTheText)
+TEST(StringTest, GetAtReturnsTheUnit)
 {
     const Tarn::String text(L"abc", true);
     EXPECT_EQ(L'a', text.GetAt(0));
     EXPECT_EQ(L'c', text[2]);
-    EXPECT_THROW(text.GetAt(3), Tarn::ArgumentException);
-    EXPECT_THROW(Tarn::String().GetAt(0), Tarn::ArgumentException);
 }
-
-TEST_F(StringTest, CompareIgnoresCaseOnlyWhenAsked)
+TEST(StringTest, CompareIgnoresCaseOnlyWhenAsked)
 {
     const Tarn::String upper(L"ABCDEF", true);
     const Tarn::String lower(L"abcdef", true);
@@ -348,7 +305,7 @@ TEST_F(StringTest, CompareIgnoresCaseOnlyWhenAsked)
     EXPECT_FALSE(upper != L"ABCDEF");
 }
 
-TEST_F(StringTest, CompareOrdersTexts)
+TEST(StringTest, CompareOrdersTexts)
 {
     const Tarn::String abc(L"abc", true);
     const Tarn::String abd(L"abd", true);
@@ -357,7 +314,7 @@ TEST_F(StringTest, CompareOrdersTexts)
     EXPECT_EQ(-1, Tarn::String::Empty.Compare(abc, Tarn::String::CompareMode::CaseSensitive));
 }
 
-TEST_F(StringTest, NullSortsBeforeEverythingAndEqualsNull)
+TEST(StringTest, NullSortsBeforeEverythingAndEqualsNull)
 {
     const Tarn::String null;
     EXPECT_EQ(0, null.InternalCompare(nullptr, LOCALE_USER_DEFAULT, 0));
@@ -368,48 +325,36 @@ TEST_F(StringTest, NullSortsBeforeEverythingAndEqualsNull)
     EXPECT_FALSE(null == Tarn::String::Empty);
 }
 
-TEST_F(StringTest, FailedComparisonIsTracedAndThrowsSystemException)
-{
-    const Tarn::String text(L"a", true);
-    TarnTest::DebugOutputListener listener;
-    EXPECT_EQ(Tarn::HResultFromWin32(ERROR_INVALID_FLAGS),
-              ThrownCode([&] { text.InternalCompare(L"b", LOCALE_USER_DEFAULT, 0x12345678); }));
-    EXPECT_TRUE(HasLine(listener, "ERROR", "Tarn::String::InternalCompare",
-                        "CompareString() failed, GetLastError() returns 0x3EC"));
-}
-
-TEST_F(StringTest, IndexOfTextFindsTheFirstOccurrenceFromTheStart)
+TEST(StringTest, IndexOfFindsTheFirstOccurrenceFromTheStartPosition)
 {
     const Tarn::String text(L"abcb", true);
     const Tarn::String b(L"b", true);
-    EXPECT_EQ(1u, text.IndexOf(b));
-    EXPECT_EQ(3u, text.IndexOf(b, 2));
-    EXPECT_EQ(2u, text.IndexOf(Tarn::String(L"cb", true)));
-    EXPECT_EQ(Tarn::String::NotFound, text.IndexOf(Tarn::String(L"bb", true)));
-    EXPECT_EQ(Tarn::String::NotFound, text.IndexOf(Tarn::String(L"abcbx", true)));
-    EXPECT_EQ(Tarn::String::NotFound, text.IndexOf(b, 4));
-    EXPECT_EQ(Tarn::String::NotFound, text.IndexOf(b, 0xFFFFFFFF));
-    EXPECT_EQ(Tarn::String::NotFound, Tarn::String::Empty.IndexOf(b));
+    const struct
+    {
+        const char* call;
+        std::function<UINT32()> search;
+        UINT32 expected;
+    } searches[] = {
+        {"text", [&] { return text.IndexOf(b); }, 1},
+        {"text from 2", [&] { return text.IndexOf(b, 2); }, 3},
+        {"two units", [&] { return text.IndexOf(Tarn::String(L"cb", true)); }, 2},
+        {"text not there", [&] { return text.IndexOf(Tarn::String(L"bb", true)); }, Tarn::String::NotFound},
+        {"text longer than the string", [&] { return text.IndexOf(Tarn::String(L"abcbx", true)); },
+         Tarn::String::NotFound},
+        {"text from the end", [&] { return text.IndexOf(b, 4); }, Tarn::String::NotFound},
+        {"text from far beyond", [&] { return text.IndexOf(b, 0xFFFFFFFF); }, Tarn::String::NotFound},
+        {"text in the empty string", [&] { return Tarn::String::Empty.IndexOf(b); }, Tarn::String::NotFound},
+        {"character", [&] { return text.IndexOf(L'b'); }, 1},
+        {"character from 2", [&] { return text.IndexOf(L'b', 2); }, 3},
+        {"character not there", [&] { return text.IndexOf(L'z'); }, Tarn::String::NotFound},
+        {"character in the null string", [] { return Tarn::String().IndexOf(L'a'); }, Tarn::String::NotFound},
+    };
+    for (const auto& search : searches)
+    {
+        EXPECT_EQ(search.expected, search.search()) << search.call;
+    }
 }
-
-TEST_F(StringTest, IndexOfAnEmptyTextThrowsArgumentException)
-{
-    const Tarn::String text(L"abc", true);
-    EXPECT_THROW(text.IndexOf(Tarn::String::Empty), Tarn::ArgumentException);
-    EXPECT_THROW(text.IndexOf(Tarn::String()), Tarn::ArgumentException);
-}
-
-TEST_F(StringTest, IndexOfCharacterSearchesFromAPositionInsideTheText)
-{
-    const Tarn::String text(L"abcb", true);
-    EXPECT_EQ(1u, text.IndexOf(L'b'));
-    EXPECT_EQ(3u, text.IndexOf(L'b', 2));
-    EXPECT_EQ(Tarn::String::NotFound, text.IndexOf(L'z'));
-    EXPECT_EQ(Tarn::String::NotFound, Tarn::String().IndexOf(L'a'));
-    EXPECT_THROW(text.IndexOf(L'b', 4), Tarn::ArgumentException);
-}
-
-TEST_F(StringTest, StartsWithLooksAtTheFirstUnit)
+TEST(StringTest, StartsWithLooksAtTheFirstUnit)
 {
     EXPECT_TRUE(Tarn::String(L"{0}", true).StartsWith(L'{'));
     EXPECT_FALSE(Tarn::String(L"0}", true).StartsWith(L'{'));
@@ -417,110 +362,169 @@ TEST_F(StringTest, StartsWithLooksAtTheFirstUnit)
     EXPECT_FALSE(Tarn::String().StartsWith(L'{'));
 }
 
-TEST_F(StringTest, SubstringOfTheWholeTextSharesStorage)
+TEST(StringTest, SubstringSharesStorageForTheWholeTextAndCopiesAPieceExactly)
 {
     const Tarn::String text = Owned(L"whole");
     EXPECT_EQ(text.GetBuffer(), text.Substring(0, 5).GetBuffer());
     EXPECT_EQ(text.GetBuffer(), text.Left(5).GetBuffer());
+    EXPECT_EQ(3u, text.Substring(1, 2).GetCapacity());
 }
-
-TEST_F(StringTest, SubstringLeftAndRightCopyTheRequestedUnits)
+// Each gives a new string and leaves its source as it was; a result with no text left is null.
+TEST(StringTest, SubstringTrimReplaceAndRemoveGiveANewString)
 {
-    const Tarn::String text(L"0123456789", true);
-    const Tarn::String middle = text.Substring(3, 4);
-    EXPECT_STREQ(L"3456", middle.GetBuffer());
-    EXPECT_EQ(5u, middle.GetCapacity());
-    EXPECT_STREQ(L"012", text.Left(3).GetBuffer());
-    EXPECT_STREQ(L"789", text.Right(3).GetBuffer());
-}
-
-TEST_F(StringTest, SubstringBeyondTheTextOrOfNothingThrowsArgumentException)
-{
-    const Tarn::String text(L"abc", true);
-    EXPECT_THROW(text.Substring(0, 0), Tarn::ArgumentException);
-    EXPECT_THROW(text.Substring(3, 1), Tarn::ArgumentException);
-    EXPECT_THROW(text.Substring(2, 2), Tarn::ArgumentException);
-    EXPECT_THROW(text.Substring(0xFFFFFFFF, 2), Tarn::ArgumentException);
-    EXPECT_THROW(text.Left(4), Tarn::ArgumentException);
-    EXPECT_THROW(text.Right(4), Tarn::ArgumentException);
-}
-
-TEST_F(StringTest, TrimRemovesRunsOfTheCharacterAtEitherEnd)
-{
-    const Tarn::String text(L"  ab  ", true);
-    EXPECT_STREQ(L"ab", text.Trim(L' ').GetBuffer());
-    EXPECT_STREQ(L"ab  ", text.TrimStart(L' ').GetBuffer());
-    EXPECT_STREQ(L"  ab", text.TrimEnd(L' ').GetBuffer());
-    EXPECT_STREQ(L"  ab  ", text.Trim(L'-').GetBuffer());
-}
-
-TEST_F(StringTest, TrimOfNothingButTheCharacterGivesNull)
-{
-    EXPECT_TRUE(Tarn::String(L"    ", true).Trim(L' ').IsNull());
-    EXPECT_TRUE(Tarn::String(L"    ", true).TrimEnd(L' ').IsNull());
-    EXPECT_TRUE(Tarn::String::Empty.TrimStart(L' ').IsNull());
-    EXPECT_TRUE(Tarn::String().Trim(L' ').IsNull());
-}
-
-TEST_F(StringTest, TrimWithNulThrowsArgumentException)
-{
-    const Tarn::String text(L"abc", true);
-    EXPECT_THROW(text.TrimStart(L'\0'), Tarn::ArgumentException);
-    EXPECT_THROW(text.TrimEnd(L'\0'), Tarn::ArgumentException);
-    EXPECT_THROW(text.Trim(L'\0'), Tarn::ArgumentException);
-}
-
-TEST_F(StringTest, ReplaceNeverSearchesAnInsertedReplacement)
-{
-    const Tarn::String text(L"aa", true);
-    const Tarn::String result = text.Replace(Tarn::String(L"a", true), Tarn::String(L"ab", true));
-    EXPECT_STREQ(L"abab", result.GetBuffer());
-    EXPECT_STREQ(L"aa", text.GetBuffer());
-}
-
-TEST_F(StringTest, ReplaceHandlesMatchesAtBothEndsAndLongerTexts)
-{
-    const Tarn::String text(L"xyMIDxyENDxy", true);
-    EXPECT_STREQ(L"<>MID<>END<>", text.Replace(Tarn::String(L"xy", true), Tarn::String(L"<>", true)).GetBuffer());
-    EXPECT_STREQ(L"xyMIDxyENDxy", text.Replace(Tarn::String(L"zz", true), Tarn::String(L"<>", true)).GetBuffer());
-}
-
-TEST_F(StringTest, ReplaceByAnIdenticalTextGivesAnEqualCopy)
-{
-    const Tarn::String text = Owned(L"a-b");
-    const Tarn::String result = text.Replace(Tarn::String(L"-", true), Owned(L"-"));
-    EXPECT_TRUE(result == text);
-}
-
-TEST_F(StringTest, ReplaceDistinguishesTextsThatOnlyCollateAlike)
-{
+    const Tarn::String digits(L"0123456789", true);
+    const Tarn::String padded(L"  ab  ", true);
+    const Tarn::String spaces(L"    ", true);
+    const Tarn::String twoAs = Owned(L"aa");
+    const Tarn::String ends(L"xyMIDxyENDxy", true);
+    const Tarn::String dashed = Owned(L"a-b");
+    const Tarn::String serial(L"12-34-56-", true);
     // A soft hyphen collates like nothing at all, and a decomposed letter like its composed form.
     const Tarn::String hyphenated(L"syl\x00ADla\x00AD"
                                   L"ble",
                                   true);
-    EXPECT_STREQ(L"syllable", hyphenated.Remove(L'\x00AD').GetBuffer());
-
     const Tarn::String decomposed(L"cafe\x0301", true);
-    EXPECT_STREQ(L"caf\x00E9", decomposed.Replace(Tarn::String(L"e\x0301", true), Tarn::String(L"\x00E9", true)).GetBuffer());
+    const auto text = [](PCWSTR characters) { return Tarn::String(characters, true); };
+    const struct
+    {
+        const char* call;
+        std::function<Tarn::String()> result;
+        PCWSTR expected;  // null for a null string
+    } calls[] = {
+        {"Substring", [&] { return digits.Substring(3, 4); }, L"3456"},
+        {"Left", [&] { return digits.Left(3); }, L"012"},
+        {"Right", [&] { return digits.Right(3); }, L"789"},
+        {"Trim", [&] { return padded.Trim(L' '); }, L"ab"},
+        {"TrimStart", [&] { return padded.TrimStart(L' '); }, L"ab  "},
+        {"TrimEnd", [&] { return padded.TrimEnd(L' '); }, L"  ab"},
+        {"Trim of another character", [&] { return padded.Trim(L'-'); }, L"  ab  "},
+        {"Trim of only that character", [&] { return spaces.Trim(L' '); }, nullptr},
+        {"TrimEnd of only that character", [&] { return spaces.TrimEnd(L' '); }, nullptr},
+        {"TrimStart of the empty string", [] { return Tarn::String::Empty.TrimStart(L' '); }, nullptr},
+        {"Trim of the null string", [] { return Tarn::String().Trim(L' '); }, nullptr},
+        {"Replace that never searches what it inserted", [&] { return twoAs.Replace(text(L"a"), text(L"ab")); },
+         L"abab"},
+        {"Replace at both ends", [&] { return ends.Replace(text(L"xy"), text(L"<>")); }, L"<>MID<>END<>"},
+        {"Replace of what is not there", [&] { return ends.Replace(text(L"zz"), text(L"<>")); }, L"xyMIDxyENDxy"},
+        {"Replace by an identical text", [&] { return dashed.Replace(text(L"-"), Owned(L"-")); }, L"a-b"},
+        {"Replace of a decomposed letter", [&] { return decomposed.Replace(text(L"e\x0301"), text(L"\x00E9")); },
+         L"caf\x00E9"},
+        {"Remove of a character", [&] { return serial.Remove(L'-'); }, L"123456"},
+        {"Remove of a text", [&] { return serial.Remove(text(L"34-")); }, L"12-56-"},
+        {"Remove of a soft hyphen", [&] { return hyphenated.Remove(L'\x00AD'); }, L"syllable"},
+        {"Remove of every unit", [] { return Tarn::String(L"---", true).Remove(L'-'); }, nullptr},
+    };
+    for (const auto& call : calls)
+    {
+        SCOPED_TRACE(call.call);
+        const Tarn::String result = call.result();
+        if (call.expected == nullptr)
+        {
+            EXPECT_TRUE(result.IsNull());
+        }
+        else
+        {
+            EXPECT_STREQ(call.expected, result.GetBuffer());
+        }
+    }
+    EXPECT_STREQ(L"aa", twoAs.GetBuffer());
+    EXPECT_STREQ(L"a-b", dashed.GetBuffer());
 }
 
-TEST_F(StringTest, RemoveDeletesEveryOccurrence)
+// A call given what it cannot work with refuses it before it changes anything.
+TEST(StringTest, ArgumentsOutsideTheTextOrMissingThrowArgumentExceptionAndChangeNothing)
 {
-    const Tarn::String serial(L"12-34-56-", true);
-    EXPECT_STREQ(L"123456", serial.Remove(L'-').GetBuffer());
-    EXPECT_STREQ(L"12-56-", serial.Remove(Tarn::String(L"34-", true)).GetBuffer());
-    EXPECT_TRUE(Tarn::String(L"---", true).Remove(L'-').IsNull());
+    BYTE bytes[4] = {};
+    const struct
+    {
+        const char* call;
+        std::function<void(Tarn::String&)> act;
+    } calls[] = {
+        {"Append of a null pointer", [](Tarn::String& text) { text.Append(static_cast<PCWSTR>(nullptr)); }},
+        {"GetAt at the length", [](Tarn::String& text) { text.GetAt(3); }},
+        {"GetAt of the null string", [](Tarn::String&) { Tarn::String().GetAt(0); }},
+        {"IndexOf of the empty text", [](Tarn::String& text) { text.IndexOf(Tarn::String::Empty); }},
+        {"IndexOf of the null text", [](Tarn::String& text) { text.IndexOf(Tarn::String()); }},
+        {"IndexOf of a character from the length", [](Tarn::String& text) { text.IndexOf(L'b', 3); }},
+        {"Substring of nothing", [](Tarn::String& text) { text.Substring(0, 0); }},
+        {"Substring from the length", [](Tarn::String& text) { text.Substring(3, 1); }},
+        {"Substring past the end", [](Tarn::String& text) { text.Substring(2, 2); }},
+        {"Substring from far beyond", [](Tarn::String& text) { text.Substring(0xFFFFFFFF, 2); }},
+        {"Left of more than the length", [](Tarn::String& text) { text.Left(4); }},
+        {"Right of more than the length", [](Tarn::String& text) { text.Right(4); }},
+        {"TrimStart of NUL", [](Tarn::String& text) { text.TrimStart(L'\0'); }},
+        {"TrimEnd of NUL", [](Tarn::String& text) { text.TrimEnd(L'\0'); }},
+        {"Trim of NUL", [](Tarn::String& text) { text.Trim(L'\0'); }},
+        {"Replace of the empty text", [](Tarn::String& text) { text.Replace(Tarn::String::Empty, Owned(L"x")); }},
+        {"Remove of the null text", [](Tarn::String& text) { text.Remove(Tarn::String()); }},
+        {"Remove of NUL", [](Tarn::String& text) { text.Remove(L'\0'); }},
+        {"Serialize into no buffer", [](Tarn::String& text) { text.Serialize(nullptr, 10); }},
+        {"Serialize into 0 bytes", [&bytes](Tarn::String& text) { text.Serialize(bytes, 0); }},
+        {"Deserialize of no bytes", [](Tarn::String& text) { text.Deserialize(nullptr, 1); }},
+        {"Deserialize of 0 bytes", [&bytes](Tarn::String& text) { text.Deserialize(bytes, 0); }},
+        {"Load without a module", [](Tarn::String& text) { text.Load(IDS_TEST_HELLO, nullptr); }},
+        {"construction from a resource without a module", [](Tarn::String&) { Tarn::String(IDS_TEST_HELLO, nullptr); }},
+    };
+    for (const auto& call : calls)
+    {
+        SCOPED_TRACE(call.call);
+        Tarn::String text = Owned(L"abc");
+        EXPECT_THROW(call.act(text), Tarn::ArgumentException);
+        EXPECT_STREQ(L"abc", text.GetBuffer());
+    }
 }
 
-TEST_F(StringTest, ReplacingAnEmptyTextThrowsArgumentException)
+// Failures of the system calls behind a string: one ERROR line where they arise, the error thrown,
+// and the string's text as it was.
+TEST(StringTest, FailedSystemCallsAreTracedOnceAndKeepTheText)
 {
-    const Tarn::String text(L"abc", true);
-    EXPECT_THROW(text.Replace(Tarn::String::Empty, Tarn::String(L"x", true)), Tarn::ArgumentException);
-    EXPECT_THROW(text.Remove(Tarn::String()), Tarn::ArgumentException);
-    EXPECT_THROW(text.Remove(L'\0'), Tarn::ArgumentException);
+    BYTE bytes[4] = {};
+    const struct
+    {
+        const char* call;
+        std::function<void(Tarn::String&)> act;
+        HRESULT code;
+        const char* function;  // with the message, the ERROR line; none where the failure is not traced
+        const char* message;
+    } calls[] = {
+        {"Assign from an unknown code page", [](Tarn::String& text) { text.Assign("ab", 12345, 2); },
+         Tarn::HResultFromWin32(ERROR_INVALID_PARAMETER), "Tarn::String::Assign",
+         "MultiByteToWideChar() failed, GetLastError() returns 0x57"},
+        {"comparison with unknown flags",
+         [](Tarn::String& text) { text.InternalCompare(L"b", LOCALE_USER_DEFAULT, 0x12345678); },
+         Tarn::HResultFromWin32(ERROR_INVALID_FLAGS), "Tarn::String::InternalCompare",
+         "CompareString() failed, GetLastError() returns 0x3EC"},
+        {"serialized size of an unpaired surrogate",
+         [](Tarn::String&) { Tarn::String(L"a\xD800z", true).GetSerializedSize(); },
+         Tarn::HResultFromWin32(ERROR_NO_UNICODE_TRANSLATION), "Tarn::String::GetRequiredBufferSize",
+         "WideCharToMultiByte() failed. Error code 0x00000459"},
+        {"Serialize into too small a buffer", [&bytes](Tarn::String& text) { text.Serialize(bytes, sizeof(bytes)); },
+         Tarn::HResultFromWin32(ERROR_INSUFFICIENT_BUFFER), nullptr, nullptr},
+        {"Load from a missing block", [](Tarn::String& text) { text.Load(40000, TarnTest::GetTestInstance()); },
+         Tarn::HResultFromWin32(ERROR_RESOURCE_NAME_NOT_FOUND), "Tarn::String::Load",
+         "LoadString() failed, error code 0x716"},
+        {"FormatObject with a format",
+         [](Tarn::String& text) { text.FormatObject(Tarn::String(L"X8", true), Tarn::Locale::Invariant); },
+         Tarn::FormatException::Code, "Tarn::String::FormatObject", "Unhandled format string \"X8\""},
+    };
+    for (const auto& call : calls)
+    {
+        SCOPED_TRACE(call.call);
+        Tarn::String text = Owned(L"before");
+        TarnTest::DebugOutputListener listener;
+        EXPECT_EQ(call.code, ThrownCode([&] { call.act(text); }));
+        if (call.function != nullptr)
+        {
+            EXPECT_EQ(1u, TarnTest::CountErrorLines(listener, "src\\tarnstring", call.function, call.message));
+        }
+        if (HRESULT_FACILITY(call.code) == FACILITY_WIN32)
+        {
+            EXPECT_THROW(call.act(text), Tarn::SystemException);
+        }
+        EXPECT_STREQ(L"before", text.GetBuffer());
+    }
 }
-
-TEST_F(StringTest, FormatObjectAcceptsOnlyAnEmptyFormat)
+TEST(StringTest, FormatObjectGivesTheTextForAnEmptyFormat)
 {
     const Tarn::String text(L"value", true);
     EXPECT_STREQ(L"value", text.FormatObject(Tarn::String(), Tarn::Locale::Invariant).GetBuffer());
@@ -528,45 +532,34 @@ TEST_F(StringTest, FormatObjectAcceptsOnlyAnEmptyFormat)
 
     const Tarn::String fromNull = Tarn::String().FormatObject(Tarn::String::Empty, Tarn::Locale::Invariant);
     EXPECT_TRUE(fromNull.IsEmpty());
-
-    TarnTest::DebugOutputListener listener;
-    EXPECT_EQ(Tarn::FormatException::Code,
-              ThrownCode([&] { text.FormatObject(Tarn::String(L"X8", true), Tarn::Locale::Invariant); }));
-    EXPECT_TRUE(HasLine(listener, "ERROR", "Tarn::String::FormatObject", "Unhandled format string \"X8\""));
 }
-
-TEST_F(StringTest, GetStringLengthCountsUnitsBeforeTheTerminator)
+// Lengths count units before the terminator; buffer and serialized sizes count bytes with it.
+TEST(StringTest, LengthsAndSizesOfTexts)
 {
-    EXPECT_EQ(0u, Tarn::String::GetStringLength(static_cast<PCWSTR>(nullptr)));
-    EXPECT_EQ(0u, Tarn::String::GetStringLength(static_cast<const char*>(nullptr)));
-    EXPECT_EQ(3u, Tarn::String::GetStringLength(L"abc"));
-    EXPECT_EQ(4u, Tarn::String::GetStringLength("abcd"));
+    const struct
+    {
+        const char* call;
+        std::function<UINT32()> size;
+        UINT32 expected;
+    } sizes[] = {
+        {"length of no wide text", [] { return Tarn::String::GetStringLength(static_cast<PCWSTR>(nullptr)); }, 0},
+        {"length of no narrow text", [] { return Tarn::String::GetStringLength(static_cast<const char*>(nullptr)); },
+         0},
+        {"length of a wide text", [] { return Tarn::String::GetStringLength(L"abc"); }, 3},
+        {"length of a narrow text", [] { return Tarn::String::GetStringLength("abcd"); }, 4},
+        {"buffer size of no text", [] { return Tarn::String::GetRequiredBufferSize(nullptr, CP_UTF8); }, 0},
+        {"buffer size in UTF-8", [] { return Tarn::String::GetRequiredBufferSize(L"A\x00E9", CP_UTF8); }, 4},
+        {"buffer size in code page 1252", [] { return Tarn::String::GetRequiredBufferSize(L"A\x00E9", 1252); }, 3},
+        {"serialized size", [] { return Tarn::String(L"A\x00E9", true).GetSerializedSize(); }, 4},
+        {"serialized size of the null string", [] { return Tarn::String().GetSerializedSize(); }, 1},
+        {"serialized size of the empty string", [] { return Tarn::String::Empty.GetSerializedSize(); }, 1},
+    };
+    for (const auto& size : sizes)
+    {
+        EXPECT_EQ(size.expected, size.size()) << size.call;
+    }
 }
-
-TEST_F(StringTest, RequiredBufferSizeIncludesTheTerminator)
-{
-    EXPECT_EQ(0u, Tarn::String::GetRequiredBufferSize(nullptr, CP_UTF8));
-    EXPECT_EQ(4u, Tarn::String::GetRequiredBufferSize(L"A\x00E9", CP_UTF8));
-    EXPECT_EQ(3u, Tarn::String::GetRequiredBufferSize(L"A\x00E9", 1252));
-}
-
-TEST_F(StringTest, SerializedSizeCountsUtf8BytesAndTheTerminator)
-{
-    EXPECT_EQ(4u, Tarn::String(L"A\x00E9", true).GetSerializedSize());
-    EXPECT_EQ(1u, Tarn::String().GetSerializedSize());
-    EXPECT_EQ(1u, Tarn::String::Empty.GetSerializedSize());
-}
-
-TEST_F(StringTest, SerializedSizeRejectsAnUnpairedSurrogate)
-{
-    const Tarn::String broken(L"a\xD800z", true);
-    TarnTest::DebugOutputListener listener;
-    EXPECT_EQ(Tarn::HResultFromWin32(ERROR_NO_UNICODE_TRANSLATION), ThrownCode([&] { broken.GetSerializedSize(); }));
-    EXPECT_TRUE(HasLine(listener, "ERROR", "Tarn::String::GetRequiredBufferSize",
-                        "WideCharToMultiByte() failed. Error code 0x00000459"));
-}
-
-TEST_F(StringTest, SerializeWritesUtf8WithTerminator)
+TEST(StringTest, SerializeWritesUtf8WithTerminator)
 {
     BYTE bytes[8] = {0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC};
     EXPECT_EQ(4u, Tarn::String(L"A\x00E9", true).Serialize(bytes, sizeof(bytes)));
@@ -576,24 +569,14 @@ TEST_F(StringTest, SerializeWritesUtf8WithTerminator)
     EXPECT_EQ(0x00, bytes[0]);
 }
 
-TEST_F(StringTest, SerializeReplacesAnUnpairedSurrogate)
+TEST(StringTest, SerializeReplacesAnUnpairedSurrogate)
 {
     BYTE bytes[8] = {};
     EXPECT_EQ(6u, Tarn::String(L"a\xD800z", true).Serialize(bytes, sizeof(bytes)));
     EXPECT_EQ((std::vector<BYTE>{'a', 0xEF, 0xBF, 0xBD, 'z', 0x00}), std::vector<BYTE>(bytes, bytes + 6));
 }
 
-TEST_F(StringTest, SerializeFailsForATooSmallOrMissingBuffer)
-{
-    const Tarn::String text(L"abcdef", true);
-    BYTE bytes[4] = {};
-    EXPECT_EQ(Tarn::HResultFromWin32(ERROR_INSUFFICIENT_BUFFER), ThrownCode([&] { text.Serialize(bytes, sizeof(bytes)); }));
-    EXPECT_THROW(text.Serialize(bytes, sizeof(bytes)), Tarn::SystemException);
-    EXPECT_THROW(text.Serialize(nullptr, 10), Tarn::ArgumentException);
-    EXPECT_THROW(text.Serialize(bytes, 0), Tarn::ArgumentException);
-}
-
-TEST_F(StringTest, DeserializeReadsUpToTheFirstNul)
+TEST(StringTest, DeserializeReadsUpToTheFirstNul)
 {
     const BYTE bytes[] = {0x61, 0x62, 0x00, 0x63};
     Tarn::String text;
@@ -609,7 +592,7 @@ TEST_F(StringTest, DeserializeReadsUpToTheFirstNul)
     EXPECT_TRUE(text.IsEmpty());
 }
 
-TEST_F(StringTest, SerializationRoundTripsNonAsciiText)
+TEST(StringTest, SerializationRoundTripsNonAsciiText)
 {
     const Tarn::String original(L"Gr\x00FC\x00DF \x4E16\x754C \xD83D\xDE00", true);
     std::vector<BYTE> bytes(original.GetSerializedSize());
@@ -619,23 +602,14 @@ TEST_F(StringTest, SerializationRoundTripsNonAsciiText)
     EXPECT_STREQ(original.GetBuffer(), restored.GetBuffer());
 }
 
-TEST_F(StringTest, DeserializeRejectsMissingBytes)
-{
-    const BYTE bytes[] = {0x61};
-    Tarn::String text = Owned(L"kept");
-    EXPECT_THROW(text.Deserialize(nullptr, 1), Tarn::ArgumentException);
-    EXPECT_THROW(text.Deserialize(bytes, 0), Tarn::ArgumentException);
-    EXPECT_STREQ(L"kept", text.GetBuffer());
-}
-
-TEST_F(StringTest, LoadReadsAStringThatFitsInOneCall)
+TEST(StringTest, LoadReadsAStringThatFitsInOneCall)
 {
     const Tarn::String hello(IDS_TEST_HELLO, TarnTest::GetTestInstance());
     EXPECT_STREQ(L"Hello", hello.GetBuffer());
     EXPECT_EQ(64u, hello.GetCapacity());
 }
 
-TEST_F(StringTest, LoadRetriesWithADoubledBufferWhenTheTextFillsIt)
+TEST(StringTest, LoadRetriesWithADoubledBufferWhenTheTextFillsIt)
 {
     Tarn::String text;
     text.Load(IDS_TEST_63_CHARACTERS, TarnTest::GetTestInstance());
@@ -644,7 +618,7 @@ TEST_F(StringTest, LoadRetriesWithADoubledBufferWhenTheTextFillsIt)
     EXPECT_EQ(128u, text.GetCapacity());
 }
 
-TEST_F(StringTest, LoadOfAMissingStringInAnExistingBlockGivesEmpty)
+TEST(StringTest, LoadOfAMissingStringInAnExistingBlockGivesEmpty)
 {
     Tarn::String text = Owned(L"old");
     // Left over from an unrelated failed call; it must not be taken for the lookup's error.
@@ -653,24 +627,7 @@ TEST_F(StringTest, LoadOfAMissingStringInAnExistingBlockGivesEmpty)
     EXPECT_TRUE(text.IsEmpty());
 }
 
-TEST_F(StringTest, LoadOfAMissingBlockIsTracedAndKeepsTheOldText)
-{
-    Tarn::String text = Owned(L"old");
-    TarnTest::DebugOutputListener listener;
-    EXPECT_EQ(Tarn::HResultFromWin32(ERROR_RESOURCE_NAME_NOT_FOUND),
-              ThrownCode([&] { text.Load(40000, TarnTest::GetTestInstance()); }));
-    EXPECT_STREQ(L"old", text.GetBuffer());
-    EXPECT_TRUE(HasLine(listener, "ERROR", "Tarn::String::Load", "LoadString() failed, error code 0x716"));
-}
-
-TEST_F(StringTest, LoadWithoutAModuleThrowsArgumentException)
-{
-    Tarn::String text;
-    EXPECT_THROW(text.Load(IDS_TEST_HELLO, nullptr), Tarn::ArgumentException);
-    EXPECT_THROW(Tarn::String(IDS_TEST_HELLO, nullptr), Tarn::ArgumentException);
-}
-
-TEST_F(StringTest, StringWorkloadDoesNotGrowTheHeap)
+TEST(StringTest, StringWorkloadDoesNotGrowTheHeap)
 {
     const auto workload = [] {
         Tarn::String text(L"  alpha-beta-gamma  ", true);

@@ -77,7 +77,7 @@ TEST_F(ThreadTest, RunnableRunsOnItsOwnThreadAndEndsWithExitCodeZero)
     Tarn::Thread thread(&runnable, NoCom, 0);
     EXPECT_NE(nullptr, thread.GetHandle());
     EXPECT_EQ(0u, FinishedExitCode(thread));
-    EXPECT_EQ(thread.GetThreadId(), workerId);
+    EXPECT_EQ(workerId, thread.GetThreadId());
     EXPECT_NE(::GetCurrentThreadId(), workerId);
 }
 
@@ -93,7 +93,7 @@ TEST_F(ThreadTest, DelegateRunsTheBoundMemberFunction)
     Flag flag;
     Tarn::Thread thread(Tarn::Delegate<>(&flag, &Flag::Raise), NoCom, 0);
     EXPECT_EQ(0u, FinishedExitCode(thread));
-    EXPECT_EQ(thread.GetThreadId(), flag.m_threadId);
+    EXPECT_EQ(flag.m_threadId, thread.GetThreadId());
 }
 
 TEST_F(ThreadTest, MissingWorkIsRefused)

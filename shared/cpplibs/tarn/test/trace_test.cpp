@@ -65,7 +65,7 @@ TEST_F(TraceTest, LevelsAboveTheTraceLevelAreNotWritten)
     EXPECT_TRUE(TraceMessage(Tarn::TraceLevel::Critical, L"critical"));
 
     const std::vector<std::string> lines = m_listener.GetLines();
-    ASSERT_EQ(lines.size(), 2u);
+    ASSERT_EQ(2u, lines.size());
     EXPECT_NE(lines[0].find(": error\r\n"), std::string::npos);
     EXPECT_NE(lines[1].find(": critical\r\n"), std::string::npos);
 }
@@ -111,7 +111,7 @@ TEST_F(TraceTest, EachLevelIsWrittenWithItsName)
         ASSERT_TRUE(TraceMessage(static_cast<Tarn::TraceLevel>(level), L"m"));
     }
     const std::vector<std::string> lines = m_listener.GetLines();
-    ASSERT_EQ(lines.size(), 5u);
+    ASSERT_EQ(5u, lines.size());
     for (int level = 0; level <= 5; ++level)
     {
         const Tarn::String& name = Tarn::GetTraceLevelName(static_cast<Tarn::TraceLevel>(level));
@@ -164,11 +164,11 @@ TEST_F(TraceTest, TraceMacroNamesItsSourceAndLineAndEvaluatesNothingWhenDisabled
 {
     evaluations = 0;
     TARN_TRACE(Tarn::TraceLevel::Info, L"TraceTest::Macro", L"value {0}", CountedArgument());
-    EXPECT_EQ(evaluations, 0);
+    EXPECT_EQ(0, evaluations);
 
     const int line = __LINE__ + 1;
     TARN_TRACE(Tarn::TraceLevel::Error, L"TraceTest::Macro", L"value {0}", CountedArgument());
-    EXPECT_EQ(evaluations, 1);
+    EXPECT_EQ(1, evaluations);
     EXPECT_EQ(m_listener.GetLines(), std::vector<std::string>({CurrentThreadTag() + " ERROR src\\tarntracetest(" +
                                                                std::to_string(line) + ") TraceTest::Macro(): value 1\r\n"}));
 }
@@ -184,9 +184,9 @@ TEST_F(TraceTest, CaughtExceptionIsTracedWithCodeAndDescription)
         TARN_TRACE_EXCEPTION(L"TraceTest::Catch", exception);
     }
     const std::vector<std::string> lines = m_listener.GetLines();
-    ASSERT_EQ(lines.size(), 1u);
+    ASSERT_EQ(1u, lines.size());
     const std::string suffix = " TraceTest::Catch(): Exception caught. Error code: 0xA0010007, Description: Tarn error 0xA0010007\r\n";
-    EXPECT_EQ(lines[0].rfind(CurrentThreadTag() + " ERROR src\\tarntracetest(", 0), 0u) << lines[0];
+    EXPECT_EQ(0u, lines[0].rfind(CurrentThreadTag() + " ERROR src\\tarntracetest(", 0)) << lines[0];
     EXPECT_EQ(lines[0].substr(lines[0].size() - suffix.size()), suffix);
 }
 
@@ -198,10 +198,10 @@ TEST_F(TraceTest, FailedWindowsCallIsTracedThenThrownAsSystemException)
     }
     catch (const Tarn::SystemException& exception)
     {
-        EXPECT_EQ(exception.GetErrorCode(), static_cast<HRESULT>(0x80070003));
+        EXPECT_EQ(static_cast<HRESULT>(0x80070003), exception.GetErrorCode());
     }
     const std::vector<std::string> lines = m_listener.GetLinesContaining("TraceTest::Open(): CreateFileW() failed, GetLastError() returns 0x3\r\n");
-    EXPECT_EQ(lines.size(), 1u);
+    EXPECT_EQ(1u, lines.size());
 }
 
 TEST_F(TraceTest, ConcurrentLinesAreNeverMixed)
@@ -226,7 +226,7 @@ TEST_F(TraceTest, ConcurrentLinesAreNeverMixed)
     }
 
     const std::vector<std::string> lines = m_listener.GetLines();
-    ASSERT_EQ(lines.size(), static_cast<size_t>(threadCount * linesPerThread));
+    ASSERT_EQ(static_cast<size_t>(threadCount * linesPerThread), lines.size());
     std::vector<int> seen(threadCount);
     for (const std::string& line : lines)
     {

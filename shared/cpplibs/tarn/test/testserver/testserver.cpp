@@ -14,6 +14,7 @@
 #include "tarninprocserverimpl.h"
 #include "tarntrace.h"
 #include "testserver.h"
+#include "testsupport.h"
 
 namespace
 {
@@ -22,10 +23,6 @@ namespace
     // Set by TestServerThrowUnexpected: the class table and the unavailable object then throw what
     // no code of the foundation throws.
     volatile LONG ThrowUnexpected = 0;
-
-    struct UnexpectedFailure
-    {
-    };
 
     // A plain object whose only interface tells its class.
     template <const CLSID& Clsid>
@@ -70,7 +67,7 @@ namespace
         {
             if (ThrowUnexpected != 0)
             {
-                throw UnexpectedFailure();
+                throw TarnTest::UnexpectedFailure();
             }
             throw Tarn::SystemException(TestServer::UnavailableObjectError);
         }
@@ -105,7 +102,7 @@ namespace
     {
         if (ThrowUnexpected != 0)
         {
-            throw UnexpectedFailure();
+            throw TarnTest::UnexpectedFailure();
         }
         return ClassTable[index];
     }

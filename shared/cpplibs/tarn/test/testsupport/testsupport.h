@@ -21,6 +21,12 @@
 
 namespace TarnTest
 {
+    // Thrown by test code where no code of the foundation would throw, to see how a boundary takes
+    // what is not a Tarn::Exception.
+    struct UnexpectedFailure
+    {
+    };
+
     // The Tarn error code the action throws, or S_OK when it throws none.
     template <typename Action>
     HRESULT ThrownCode(Action action)
