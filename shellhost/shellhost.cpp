@@ -1,13 +1,18 @@
 // Drives the shell's real Properties dialog and reports what the Digestry page shows.
 //
-//   digestry_shellhost [--expect VALUE]... [--screenshot FILE.png] [--lock] [--timeout SECONDS] FILE...
+//   digestry_shellhost [--expect VALUE]... [--screenshot FILE.png] [--lock] [--timeout SECONDS]
+//                      [--language NAME] FILE...
 //       For each file in turn: opens its Properties dialog through the shell, brings the Digestry
 //       page forward by its tab, selects every algorithm in turn through the combo box and waits for
 //       its digest, types each expected value into "Compare to:" (with the algorithm whose digests
 //       have its length selected) and reads the verdict, saves a picture of the dialog showing what
 //       the report says, and closes it with Cancel. VALUE is 32, 40, 64, 96 or 128 hexadecimal
 //       digits. --lock holds the file open without sharing while its dialog is up. --timeout limits
-//       the wait for each digest (default: 60 s plus 1 s per 20 MiB of the file).
+//       the wait for each digest (default: 60 s plus 1 s per 20 MiB of the file). --language checks
+//       that the page speaks the interface language NAME (such as de-DE; a language digestry.dll has
+//       no texts for gets English): its labels, link, "Computing...", digests and verdicts, that its
+//       labels fit, that Alt and each label's access key reach that label's input, no access key
+//       repeating, and that digests read left to right in a mirrored page.
 //   digestry_shellhost --pages ITEM...
 //       Opens one Properties dialog for the items together (a selection in one folder) and prints
 //       the titles of its pages.
@@ -24,6 +29,8 @@
 
 #include "console.h"
 #include "digestpage.h"
+#include "pagecheck.h"
+#include "pagetexts.h"
 #include "propertiesdialog.h"
 #include "screenshot.h"
 #include "shellthread.h"
@@ -43,6 +50,7 @@ namespace
         std::vector<std::wstring> paths;
         std::vector<std::wstring> expected;
         std::wstring screenshot;
+        std::wstring language;
         bool pagesOnly = false;
         bool lock = false;
         double timeoutSeconds = 0;
@@ -109,6 +117,14 @@ namespace
                     throw Failure(L"--timeout takes a number of seconds above 0");
                 }
             }
+            else if (argument == L"--language" && hasValue)
+            {
+                options.language = argv[++index];
+                if (::LocaleNameToLCID(options.language.c_str(), 0) == 0)
+                {
+                    throw Failure(L"--language " + options.language + L": not a language name such as de-DE");
+                }
+            }
             else if (argument == L"--lock")
             {
                 options.lock = true;
@@ -127,7 +143,7 @@ namespace
             }
         }
         const bool fileOptions = !options.expected.empty() || !options.screenshot.empty() || options.lock ||
-                                 options.timeoutSeconds > 0;
+                                 options.timeoutSeconds > 0 || !options.language.empty();
         if (options.paths.empty())
         {
             throw Failure(L"no file given");
@@ -304,6 +320,19 @@ namespace
                L" to compare, " + Quoted(view.verdict) + L" as the verdict";
     }
 
+    // The texts the page must show for the language; English for a language digestry.dll has none for.
+    PageTexts LoadExpectedTexts(HMODULE dll, const std::wstring& language)
+    {
+        try
+        {
+            return PageTexts::Load(dll, LANGIDFROMLCID(::LocaleNameToLCID(language.c_str(), 0)));
+        }
+        catch (const Failure&)
+        {
+            return PageTexts::Load(dll, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+        }
+    }
+
     // Returns 0 when the page showed every digest and every verdict was a match, 1 when a verdict was
     // a mismatch.
     int ShowFile(ShellThread& shell, const Options& options, const std::wstring& path)
@@ -318,7 +347,23 @@ namespace
         PrintField(L"Size", std::to_wstring(size) + L" bytes");
         PrintField(L"Pages", Join(dialog.GetPageTitles()));
 
-        DigestPage page(dialog.BringPageForward(PageTitle));
+        const HWND pageWindow = dialog.BringPageForward(PageTitle);
+        // The DLL is loaded now; its texts are those that Windows picked for the page.
+        const HMODULE dll = ::GetModuleHandleW(L"digestry.dll");
+        const PageTexts texts = PageTexts::Load(dll, LANG_NEUTRAL);
+        if (!options.language.empty())
+        {
+            if (texts != LoadExpectedTexts(dll, options.language))
+            {
+                throw Failure(L"the Digestry page of " + path + L" does not speak " + options.language + L" (it shows " +
+                              Join(texts.labels) + L")");
+            }
+            CheckTexts(pageWindow, texts);
+            CheckTextsFit(pageWindow, texts);
+            PrintField(L"Language", options.language);
+            PrintField(L"Layout", CheckReadingOrder(pageWindow) ? L"right to left" : L"left to right");
+        }
+        DigestPage page(pageWindow, texts.computing);
         const std::vector<std::wstring> algorithms = page.GetAlgorithms();
         std::vector<std::wstring> digests;
         std::vector<std::wstring> failed;
@@ -366,14 +411,20 @@ namespace
             const size_t index = static_cast<size_t>(chosen - algorithms.begin());
             page.Select(static_cast<int>(index));
             shown = PageView{algorithm, digests[index], expected, page.Compare(expected)};
-            if (shown.verdict != MatchText && shown.verdict != MismatchText)
+            if (shown.verdict != texts.match && shown.verdict != texts.mismatch)
             {
                 // NOLINTNEXTLINE(performance-inefficient-string-concatenation): built once, as the run ends
                 throw Failure(L"the Digestry page of " + path + L" shows no verdict on " + expected + L" (" +
                               Describe(page.Read()) + L")");
             }
-            PrintField(L"Compare (" + algorithm + L")", shown.verdict);
-            mismatch = mismatch || shown.verdict == MismatchText;
+            // The report names the verdict in its own words whatever the page's language, for scripts.
+            const bool differs = shown.verdict == texts.mismatch;
+            PrintField(L"Compare (" + algorithm + L")", differs ? L"Checksum mismatch" : L"Checksum match");
+            mismatch = mismatch || differs;
+        }
+        if (!options.language.empty())
+        {
+            CheckAccessKeys(dialog.GetHandle(), pageWindow);
         }
 
         if (!options.screenshot.empty())
@@ -415,7 +466,7 @@ int wmain(int argc, wchar_t** argv)
     {
         PrintErrorLine(L"shellhost: " + failure.GetMessage() +
                        L"; usage: digestry_shellhost [--expect VALUE]... [--screenshot FILE.png] [--lock] "
-                       L"[--timeout SECONDS] FILE... | --pages ITEM...");
+                       L"[--timeout SECONDS] [--language NAME] FILE... | --pages ITEM...");
         return FailureExitCode;
     }
     return DriveShell([&](ShellThread& shell) { return options.pagesOnly ? ShowPages(shell, options) : ShowFiles(shell, options); });

@@ -35,6 +35,19 @@ namespace
         {L"SHA-512", Crypto::HashAlgorithm::Sha512},
     };
 
+    // A digest is left-to-right text in every language. A box in a mirrored page inherits the page's
+    // right-to-left layout, in which a digest that begins with digits is drawn with its runs
+    // reordered; such a box keeps its place in the page but reads and lays out left to right.
+    void KeepLeftToRight(Tarn::Window& box)
+    {
+        const LONG_PTR mirrored = WS_EX_LAYOUTRTL | WS_EX_RTLREADING | WS_EX_RIGHT | WS_EX_LEFTSCROLLBAR;
+        const LONG_PTR style = box.GetExtendedStyle();
+        if ((style & mirrored) != 0)
+        {
+            box.SetExtendedStyle(style & ~mirrored);
+        }
+    }
+
     Tarn::String LoadString(UINT resourceId)
     {
         return Tarn::ModuleImpl::GetModule()->LoadResourceString(resourceId);
@@ -99,6 +112,8 @@ INT_PTR DigestryPropertyPage::OnWmInitDialog()
     m_resultLabel.Attach(GetDialogItemHandle(IDC_COMPARE_RESULT));
     m_aboutLink.Attach(GetDialogItemHandle(IDC_ABOUT_LINK));
 
+    KeepLeftToRight(m_digestBox);
+    KeepLeftToRight(m_compareBox);
     m_resultLabel.SetCaption(Tarn::String::Empty);
     for (const AlgorithmItem& item : AlgorithmItems)
     {
