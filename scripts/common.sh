@@ -124,5 +124,6 @@ start_wine() {
     fi
     # Xvfb has no window manager: with managed windows Wine waits for one whenever a window hides.
     # Every Windows has the list of property-sheet handlers for all files; a fresh prefix lacks it.
+    # Japanese, Chinese and Korean interface fonts come from the installed font with those glyphs.
     wine reg import "$repo_root/scripts/prefix.reg" >/dev/null 2>&1
 }

@@ -203,7 +203,7 @@ xvfb-run --auto-servernum --server-args='-screen 0 1280x1024x24' bash -c '
     register_extension || { echo "run.sh: regsvr32 could not register digestry.dll in $WINEPREFIX" >&2; exit 2; }
     [ -z "$host_locale" ] || export LC_ALL=$host_locale
     /usr/lib/wine/wine64 "$build_dir/shellhost/digestry_shellhost.exe" "$@"' \
-    run.sh "$(dirname "${BASH_SOURCE[0]}")/common.sh" "${expect[@]}" ${language:+--language "$language"} \
+    run.sh "$(dirname "${BASH_SOURCE[0]}")/common.sh" "${expect[@]}" ${language:+--language "$language" --access-keys} \
     --screenshot "$(windows_path "$screenshot")" "$(windows_path "$file")" {build_lock}>&- |
     print_report
 statuses=("${PIPESTATUS[@]}")

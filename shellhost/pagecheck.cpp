@@ -164,9 +164,16 @@ namespace ShellHost
         {
             wchar_t className[16] = L"";
             ::GetClassNameW(child, className, 16);
-            const bool otherPage = std::wstring(className) == L"#32770" && child != page;
-            const bool button = std::wstring(className) == L"Button" && ::IsWindowVisible(child);
-            for (const HWND control : otherPage ? GetChildren(child) : std::vector<HWND>(button ? 1 : 0, child))
+            std::vector<HWND> controls;
+            if (std::wstring(className) == L"#32770" && child != page)
+            {
+                controls = GetChildren(child);
+            }
+            else if (std::wstring(className) == L"Button" && ::IsWindowVisible(child))
+            {
+                controls.push_back(child);
+            }
+            for (const HWND control : controls)
             {
                 const std::wstring text = GetText(control);
                 taken.emplace(GetAccessKey(text), text);
@@ -191,13 +198,8 @@ namespace ShellHost
             }
             if (!taken.emplace(key, text).second)
             {
-                std::wstring keys;
-                for (const auto& entry : taken)
-                {
-                    keys += entry.first;
-                }
                 throw Failure(L"the access key " + std::wstring(1, key) + L" of \"" + text + L"\" is taken by \"" +
-                              taken[key] + L"\" too (taken: " + keys + L")");
+                              taken[key] + L"\" too");
             }
             // Alt and the key as the label shows it, delivered to the control with the focus. (Wine
             // matches letters beyond ASCII in their case only.)

@@ -1,7 +1,7 @@
 // Drives the shell's real Properties dialog and reports what the Digestry page shows.
 //
 //   digestry_shellhost [--expect VALUE]... [--screenshot FILE.png] [--lock] [--timeout SECONDS]
-//                      [--language NAME] FILE...
+//                      [--language NAME [--access-keys]] FILE...
 //       For each file in turn: opens its Properties dialog through the shell, brings the Digestry
 //       page forward by its tab, selects every algorithm in turn through the combo box and waits for
 //       its digest, types each expected value into "Compare to:" (with the algorithm whose digests
@@ -11,8 +11,9 @@
 //       the wait for each digest (default: 60 s plus 1 s per 20 MiB of the file). --language checks
 //       that the page speaks the interface language NAME (such as de-DE; a language digestry.dll has
 //       no texts for gets English): its labels, link, "Computing...", digests and verdicts, that its
-//       labels fit, that Alt and each label's access key reach that label's input, no access key
-//       repeating, and that digests read left to right in a mirrored page.
+//       labels fit, and that digests read left to right in a mirrored page. --access-keys also
+//       checks that Alt and each label's access key reach that label's input, no key repeating (it
+//       needs the dialog to be the only one that takes the keyboard).
 //   digestry_shellhost --pages ITEM...
 //       Opens one Properties dialog for the items together (a selection in one folder) and prints
 //       the titles of its pages.
@@ -51,6 +52,7 @@ namespace
         std::vector<std::wstring> expected;
         std::wstring screenshot;
         std::wstring language;
+        bool accessKeys = false;
         bool pagesOnly = false;
         bool lock = false;
         double timeoutSeconds = 0;
@@ -125,6 +127,10 @@ namespace
                     throw Failure(L"--language " + options.language + L": not a language name such as de-DE");
                 }
             }
+            else if (argument == L"--access-keys")
+            {
+                options.accessKeys = true;
+            }
             else if (argument == L"--lock")
             {
                 options.lock = true;
@@ -147,6 +153,10 @@ namespace
         if (options.paths.empty())
         {
             throw Failure(L"no file given");
+        }
+        if (options.accessKeys && options.language.empty())
+        {
+            throw Failure(L"--access-keys goes with --language");
         }
         if (options.pagesOnly && fileOptions)
         {
@@ -422,7 +432,7 @@ namespace
             PrintField(L"Compare (" + algorithm + L")", differs ? L"Checksum mismatch" : L"Checksum match");
             mismatch = mismatch || differs;
         }
-        if (!options.language.empty())
+        if (options.accessKeys)
         {
             CheckAccessKeys(dialog.GetHandle(), pageWindow);
         }
@@ -466,7 +476,7 @@ int wmain(int argc, wchar_t** argv)
     {
         PrintErrorLine(L"shellhost: " + failure.GetMessage() +
                        L"; usage: digestry_shellhost [--expect VALUE]... [--screenshot FILE.png] [--lock] "
-                       L"[--timeout SECONDS] [--language NAME] FILE... | --pages ITEM...");
+                       L"[--timeout SECONDS] [--language NAME [--access-keys]] FILE... | --pages ITEM...");
         return FailureExitCode;
     }
     return DriveShell([&](ShellThread& shell) { return options.pagesOnly ? ShowPages(shell, options) : ShowFiles(shell, options); });

