@@ -5,7 +5,10 @@ build_dir=${DIGESTRY_BUILD_DIR:-$repo_root/build}
 # The second compiler's build, inside the first's folder so that the build folder's lock covers it.
 clang_build_dir=$build_dir/clang
 required_packages=(cmake make g++-mingw-w64-x86-64-posix clang lld llvm clang-tidy wine wine64 xvfb xauth googletest
-    wixl msitools osslsigncode zip unzip openssl shellcheck)
+    wixl msitools osslsigncode zip unzip openssl shellcheck locales fonts-wqy-microhei)
+# The interface languages the page is translated into, as Linux names them; Wine takes a process's
+# interface language from LANG, and only from a locale that is generated.
+page_locales=(en_US de_DE fr_FR es_ES it_IT pt_BR nl_NL pl_PL ru_RU tr_TR ja_JP ko_KR zh_CN zh_TW ar_SA he_IL)
 
 export WINEPREFIX=$build_dir/wineprefix
 # The 64-bit Wine loader: every Windows program of the project runs through it.
@@ -28,6 +31,21 @@ install_missing_packages() {
         echo "Installing: ${missing[*]}"
         apt-get update -qq
         DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    fi
+    generate_page_locales
+}
+
+# Generates the UTF-8 locales of the page's languages that are missing.
+generate_page_locales() {
+    local available missing=() name
+    available=$(locale -a 2>/dev/null | tr '[:upper:]' '[:lower:]')
+    for name in "${page_locales[@]}"; do
+        grep -qx "${name,,}.utf8" <<<"$available" || missing+=("$name.UTF-8 UTF-8")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        echo "Generating the locales: ${missing[*]%% *}"
+        printf '%s\n' "${missing[@]}" >>/etc/locale.gen
+        locale-gen >/dev/null
     fi
 }
 
@@ -107,6 +125,7 @@ start_wine() {
     fi
     # Xvfb has no window manager: with managed windows Wine waits for one whenever a window hides.
     # Every Windows has the list of property-sheet handlers for all files; a fresh prefix lacks it.
+    # Japanese, Chinese and Korean interface fonts come from the installed font with those glyphs.
     "$wine" reg import "$repo_root/scripts/prefix.reg" >/dev/null 2>&1
 }
 

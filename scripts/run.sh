@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
 # The main job: shows a file's Digestry page in the shell's real Properties dialog, under Wine.
 #
-#   bash scripts/run.sh [FILE] [--expect VALUE]...
+#   bash scripts/run.sh [FILE] [--expect VALUE]... [--language NAME]
 #
 # Installs what is missing, builds the extension and the shell host, registers digestry.dll with
 # regsvr32 in the build folder's private Wine prefix, and opens the Properties dialog of FILE (a
 # generated sample when none is given) through the shell. It prints the file, its size, the five
 # digests exactly as the page shows them, the page's verdict on each VALUE typed into "Compare to:"
 # (for the algorithm whose digests are that long), and the path of a screenshot of the dialog.
+# Windows runs in the interface language NAME (such as de-DE), where the page is checked to speak
+# it and the report says so; without --language, in the environment's locale's (English for C).
 #
 # Exit code 0 when the page showed all five digests and "Checksum match" for every VALUE, 1 when it
 # showed them and "Checksum mismatch" for a VALUE, 2 on any error (with one line on standard error).
 # Runs on one build folder take turns: a second run waits for the first.
 set -eEuo pipefail
+# The user's own locale, before the set-up replaces one that is not UTF-8.
+user_locale=${LC_ALL:-${LC_MESSAGES:-${LANG:-}}}
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 fail() {
@@ -21,7 +25,7 @@ fail() {
 }
 
 usage() {
-    fail "usage: bash scripts/run.sh [FILE] [--expect VALUE]..."
+    fail "usage: bash scripts/run.sh [FILE] [--expect VALUE]... [--language NAME]"
 }
 
 # The text as it is, or quoted with its control characters escaped, so that an error stays one line.
@@ -84,6 +88,7 @@ check_windows_path() {
 }
 
 file=
+language=
 expect=()
 compares=()
 while [ $# -gt 0 ]; do
@@ -94,6 +99,12 @@ while [ $# -gt 0 ]; do
             compares+=(Compare)
             shift 2
             ;;
+        --language)
+            [ $# -ge 2 ] || usage
+            [[ $2 =~ ^[a-z]{2,3}-[A-Z]{2}$ ]] || fail "--language $(printable "$2"): a language name such as de-DE"
+            language=$2
+            shift 2
+            ;;
         -h | --help) usage ;;
         *)
             [ -z "$file" ] || usage
@@ -102,6 +113,11 @@ while [ $# -gt 0 ]; do
             ;;
     esac
 done
+
+interface_language=$language
+if [ -z "$language" ] && [[ $user_locale =~ ^([a-z]{2,3})_([A-Z]{2}) ]]; then
+    interface_language=${BASH_REMATCH[1]}-${BASH_REMATCH[2]}
+fi
 
 target=
 if [ -n "$file" ]; then
@@ -118,6 +134,14 @@ hold_build_lock run.sh
 # the build's lines for targets that were already up to date.
 install_missing_packages >&2 || fail "the packages it needs could not be installed"
 build_all digestry digestry_shellhost | sed '/Built target/d' >&2 || fail "the build failed"
+# Wine uses an interface language only when its locale is generated; the environment's is taken
+# when it is, a language asked for must be.
+host_locale=
+if [ -n "$interface_language" ] && locale -a | grep -qix "${interface_language/-/_}.utf8"; then
+    host_locale=${interface_language/-/_}.UTF-8
+elif [ -n "$language" ]; then
+    fail "--language $language: its locale ${language/-/_}.UTF-8 is not generated"
+fi
 if [ -z "$file" ]; then
     file=$build_dir/sample/digestry-sample.txt
     mkdir -p "$(dirname "$file")"
@@ -137,7 +161,7 @@ print_report() {
         field=${line%%:*}
         fields+=("${field%% (*}")
     done
-    local whole=(File Size Pages MD5 SHA-1 SHA-256 SHA-384 SHA-512 "${compares[@]}" Screenshot)
+    local whole=(File Size Pages ${language:+Language Layout} MD5 SHA-1 SHA-256 SHA-384 SHA-512 "${compares[@]}" Screenshot)
     [ "${fields[*]}" = "${whole[*]}" ] || return 2
     return $mismatch
 }
@@ -151,11 +175,13 @@ show_page() {
         return 2
     fi
     cd /
+    [ -z "$host_locale" ] || export LC_ALL=$host_locale
     "$wine" "$build_dir/shellhost/digestry_shellhost.exe" --as run.sh "$@"
 }
 
 set +e
-run_in_display with_wine show_page "${expect[@]}" --screenshot "$screenshot" "$file" {build_lock}>&- | print_report
+run_in_display with_wine show_page "${expect[@]}" ${language:+--language "$language" --access-keys} \
+    --screenshot "$screenshot" "$file" {build_lock}>&- | print_report
 statuses=("${PIPESTATUS[@]}")
 set -e
 

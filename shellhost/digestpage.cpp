@@ -1,6 +1,7 @@
 #include "digestpage.h"
 
 #include <sstream>
+#include <utility>
 
 #include "console.h"
 #include "resource.h"
@@ -8,13 +9,8 @@
 
 namespace ShellHost
 {
-    const wchar_t MatchText[] = L"Checksum match";
-    const wchar_t MismatchText[] = L"Checksum mismatch";
-
     namespace
     {
-        // The page's string while a digest is being computed.
-        const wchar_t ComputingText[] = L"Computing...";
         const DWORD PollMs = 5;
 
         HWND GetControl(HWND page, int id)
@@ -28,9 +24,10 @@ namespace ShellHost
         }
     }
 
-    DigestPage::DigestPage(HWND page)
+    DigestPage::DigestPage(HWND page, std::wstring computing)
         : m_combo(GetControl(page, IDC_ALGORITHM_COMBO)), m_digest(GetControl(page, IDC_DIGEST_EDIT)),
-          m_compare(GetControl(page, IDC_COMPARE_EDIT)), m_result(GetControl(page, IDC_COMPARE_RESULT))
+          m_compare(GetControl(page, IDC_COMPARE_EDIT)), m_result(GetControl(page, IDC_COMPARE_RESULT)),
+          m_computing(std::move(computing))
     {
     }
 
@@ -71,7 +68,7 @@ namespace ShellHost
     bool DigestPage::TryGetDigest(std::wstring& text) const
     {
         text = GetText(m_digest);
-        return !text.empty() && text != ComputingText;
+        return !text.empty() && text != m_computing;
     }
 
     std::wstring DigestPage::WaitForDigest(double timeoutSeconds, const ProgressCallback& progress) const

@@ -11,10 +11,6 @@
 
 namespace ShellHost
 {
-    // The page's verdicts on a value typed into "Compare to:".
-    extern const wchar_t MatchText[];
-    extern const wchar_t MismatchText[];
-
     // What the page shows at one moment, read from its controls.
     struct PageView
     {
@@ -37,7 +33,8 @@ namespace ShellHost
         // Called about once a second while a digest is awaited, with the seconds waited so far.
         using ProgressCallback = std::function<void(double)>;
 
-        explicit DigestPage(HWND page);
+        // The page shows "Computing..." in its own language: the text given.
+        DigestPage(HWND page, std::wstring computing);
 
         // The combo's items, in the order the list shows them.
         std::vector<std::wstring> GetAlgorithms() const;
@@ -45,7 +42,7 @@ namespace ShellHost
         // Moves the selection with the arrow keys, so that the page hears of each step as it would
         // from a user. Throws Failure when the combo does not follow.
         void Select(int index);
-        // False while the digest box is empty or shows the page's "Computing..." text; otherwise
+        // False while the digest box is empty or shows the "Computing..." text; otherwise
         // true with what it shows.
         bool TryGetDigest(std::wstring& text) const;
         // Waits until the digest box no longer shows the page's "Computing..." text and returns what
@@ -61,5 +58,6 @@ namespace ShellHost
         HWND m_digest;
         HWND m_compare;
         HWND m_result;
+        std::wstring m_computing;
     };
 }

@@ -1,6 +1,7 @@
 // Drives the shell's real Properties dialog and reports what the Digestry page shows.
 //
-//   digestry_shellhost [--as NAME] [--expect VALUE]... [--screenshot FILE.png] [--lock] [--timeout SECONDS] FILE...
+//   digestry_shellhost [--as NAME] [--expect VALUE]... [--screenshot FILE.png] [--lock] [--timeout SECONDS]
+//                      [--language NAME [--access-keys]] FILE...
 //       For each file in turn: opens its Properties dialog through the shell, brings the Digestry
 //       page forward by its tab, selects every algorithm in turn through the combo box and waits for
 //       its digest, types each expected value into "Compare to:" (with the algorithm whose digests
@@ -9,7 +10,12 @@
 //       digits. --lock holds the file open without sharing while its dialog is up. --timeout limits
 //       the wait for each digest (default: 60 s plus 1 s per 20 MiB of the file). The report names
 //       each file and the screenshot as given; --as NAME puts NAME, the program a user ran, before
-//       each error instead of "shellhost".
+//       each error instead of "shellhost". --language checks that the page speaks the interface
+//       language NAME (such as de-DE; a language digestry.dll has no texts for gets English): its
+//       labels, link, "Computing...", digests and verdicts, that its labels fit, and that digests
+//       read left to right in a mirrored page. --access-keys also
+//       checks that Alt and each label's access key reach that label's input, no key repeating (it
+//       needs the dialog to be the only one that takes the keyboard).
 //   digestry_shellhost --pages ITEM...
 //       Opens one Properties dialog for the items together (a selection in one folder) and prints
 //       the titles of its pages.
@@ -26,6 +32,8 @@
 
 #include "console.h"
 #include "digestpage.h"
+#include "pagecheck.h"
+#include "pagetexts.h"
 #include "propertiesdialog.h"
 #include "screenshot.h"
 #include "shellthread.h"
@@ -45,6 +53,8 @@ namespace
         std::vector<std::wstring> paths;
         std::vector<std::wstring> expected;
         std::wstring screenshot;
+        std::wstring language;
+        bool accessKeys = false;
         bool pagesOnly = false;
         bool lock = false;
         double timeoutSeconds = 0;
@@ -110,6 +120,18 @@ namespace
                     throw Failure(L"--timeout takes a number of seconds above 0");
                 }
             }
+            else if (argument == L"--language" && hasValue)
+            {
+                options.language = argv[++index];
+                if (::LocaleNameToLCID(options.language.c_str(), 0) == 0)
+                {
+                    throw Failure(L"--language " + options.language + L": not a language name such as de-DE");
+                }
+            }
+            else if (argument == L"--access-keys")
+            {
+                options.accessKeys = true;
+            }
             else if (argument == L"--lock")
             {
                 options.lock = true;
@@ -128,10 +150,14 @@ namespace
             }
         }
         const bool fileOptions = !options.expected.empty() || !options.screenshot.empty() || options.lock ||
-                                 options.timeoutSeconds > 0;
+                                 options.timeoutSeconds > 0 || !options.language.empty();
         if (options.paths.empty())
         {
             throw Failure(L"no file given");
+        }
+        if (options.accessKeys && options.language.empty())
+        {
+            throw Failure(L"--access-keys goes with --language");
         }
         if (options.pagesOnly && fileOptions)
         {
@@ -344,6 +370,19 @@ namespace
                L" to compare, " + Quoted(view.verdict) + L" as the verdict";
     }
 
+    // The texts the page must show for the language; English for a language digestry.dll has none for.
+    PageTexts LoadExpectedTexts(HMODULE dll, const std::wstring& language)
+    {
+        try
+        {
+            return PageTexts::Load(dll, LANGIDFROMLCID(::LocaleNameToLCID(language.c_str(), 0)));
+        }
+        catch (const Failure&)
+        {
+            return PageTexts::Load(dll, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+        }
+    }
+
     // Returns 0 when the page showed every digest and every verdict was a match, 1 when a verdict was
     // a mismatch.
     int ShowFile(ShellThread& shell, const Options& options, const std::wstring& path)
@@ -360,7 +399,23 @@ namespace
         PrintField(L"Size", std::to_wstring(size) + L" bytes");
         PrintField(L"Pages", Join(dialog.GetPageTitles()));
 
-        DigestPage page(dialog.BringPageForward(PageTitle));
+        const HWND pageWindow = dialog.BringPageForward(PageTitle);
+        // The DLL is loaded now; its texts are those that Windows picked for the page.
+        const HMODULE dll = ::GetModuleHandleW(L"digestry.dll");
+        const PageTexts texts = PageTexts::Load(dll, LANG_NEUTRAL);
+        if (!options.language.empty())
+        {
+            if (texts != LoadExpectedTexts(dll, options.language))
+            {
+                throw Failure(L"the Digestry page of " + path + L" does not speak " + options.language + L" (it shows " +
+                              Join(texts.labels) + L")");
+            }
+            CheckTexts(pageWindow, texts);
+            CheckTextsFit(pageWindow, texts);
+            PrintField(L"Language", options.language);
+            PrintField(L"Layout", CheckReadingOrder(pageWindow) ? L"right to left" : L"left to right");
+        }
+        DigestPage page(pageWindow, texts.computing);
         const std::vector<std::wstring> algorithms = page.GetAlgorithms();
         std::vector<std::wstring> digests;
         std::vector<std::wstring> failed;
@@ -408,14 +463,20 @@ namespace
             const size_t index = static_cast<size_t>(chosen - algorithms.begin());
             page.Select(static_cast<int>(index));
             shown = PageView{algorithm, digests[index], expected, page.Compare(expected)};
-            if (shown.verdict != MatchText && shown.verdict != MismatchText)
+            if (shown.verdict != texts.match && shown.verdict != texts.mismatch)
             {
                 // NOLINTNEXTLINE(performance-inefficient-string-concatenation): built once, as the run ends
                 throw Failure(L"the Digestry page of " + path + L" shows no verdict on " + expected + L" (" +
                               Describe(page.Read()) + L")");
             }
-            PrintField(L"Compare (" + algorithm + L")", shown.verdict);
-            mismatch = mismatch || shown.verdict == MismatchText;
+            // The report names the verdict in its own words whatever the page's language, for scripts.
+            const bool differs = shown.verdict == texts.mismatch;
+            PrintField(L"Compare (" + algorithm + L")", differs ? L"Checksum mismatch" : L"Checksum match");
+            mismatch = mismatch || differs;
+        }
+        if (options.accessKeys)
+        {
+            CheckAccessKeys(dialog.GetHandle(), pageWindow);
         }
 
         if (!options.screenshot.empty())
@@ -457,7 +518,7 @@ int wmain(int argc, wchar_t** argv)
     {
         PrintFailure(failure.GetMessage() +
                      L"; usage: digestry_shellhost [--as NAME] [--expect VALUE]... [--screenshot FILE.png] [--lock] "
-                     L"[--timeout SECONDS] FILE... | --pages ITEM...");
+                     L"[--timeout SECONDS] [--language NAME [--access-keys]] FILE... | --pages ITEM...");
         return FailureExitCode;
     }
     try

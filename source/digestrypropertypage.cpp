@@ -35,6 +35,19 @@ namespace
         {L"SHA-512", Crypto::HashAlgorithm::Sha512},
     };
 
+    // A digest is left-to-right text in every language. A box in a mirrored page inherits the page's
+    // right-to-left layout, in which a digest that begins with digits is drawn with its runs
+    // reordered; such a box keeps its place in the page but reads and lays out left to right.
+    void KeepLeftToRight(Tarn::Window& box)
+    {
+        const LONG_PTR mirrored = WS_EX_LAYOUTRTL | WS_EX_RTLREADING | WS_EX_RIGHT | WS_EX_LEFTSCROLLBAR;
+        const LONG_PTR style = box.GetExtendedStyle();
+        if ((style & mirrored) != 0)
+        {
+            box.SetExtendedStyle(style & ~mirrored);
+        }
+    }
+
     Tarn::String LoadString(UINT resourceId)
     {
         return Tarn::ModuleImpl::GetModule()->LoadResourceString(resourceId);
@@ -101,6 +114,8 @@ INT_PTR DigestryPropertyPage::OnWmInitDialog()
     m_digestBoxRegion.Attach(m_digestBox.GetHandle());
     m_resultLabelRegion.Attach(m_resultLabel.GetHandle());
 
+    KeepLeftToRight(m_digestBox);
+    KeepLeftToRight(m_compareBox);
     m_resultLabel.SetCaption(Tarn::String::Empty);
     for (const AlgorithmItem& item : AlgorithmItems)
     {

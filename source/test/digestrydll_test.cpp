@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <string>
 #include <utility>
 
@@ -53,7 +55,7 @@ namespace
     }
 }
 
-TEST(DigestryDllTest, CarriesItsVersionThePageTemplateAndTheTexts)
+TEST(DigestryDllTest, CarriesItsVersionAndItsEnglishTexts)
 {
     const std::wstring path = DigestryTest::GetDigestryPath();
     std::vector<BYTE> block(::GetFileVersionInfoSizeW(path.c_str(), nullptr));
@@ -75,21 +77,80 @@ TEST(DigestryDllTest, CarriesItsVersionThePageTemplateAndTheTexts)
 
     DigestryLibrary library;
     const HMODULE module = library.GetHandle();
-    const HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(IDD_DIGESTRY_PAGE), MAKEINTRESOURCEW(5));
-    ASSERT_NE(nullptr, found);
-    // The extended template's header: version, signature, help id, extended style, style, item
-    // count, then position and size.
-    const BYTE* dialog = static_cast<const BYTE*>(::LockResource(::LoadResource(module, found)));
-    EXPECT_EQ(0xFFFF, *reinterpret_cast<const WORD*>(dialog + 2));
-    EXPECT_EQ(0x48C00048u, *reinterpret_cast<const DWORD*>(dialog + 12));
-    EXPECT_EQ(8, *reinterpret_cast<const WORD*>(dialog + 16));
-    EXPECT_EQ(235, *reinterpret_cast<const short*>(dialog + 22));
-    EXPECT_EQ(218, *reinterpret_cast<const short*>(dialog + 24));
-
     EXPECT_EQ(L"Computing...", ResourceString(module, IDS_COMPUTING));
     EXPECT_EQ(L"An error occurred while computing the checksum.\r\n\r\n{0}", ResourceString(module, IDS_COMPUTE_ERROR));
     EXPECT_EQ(L"Checksum match", ResourceString(module, IDS_CHECKSUM_MATCH));
     EXPECT_EQ(L"Checksum mismatch", ResourceString(module, IDS_CHECKSUM_MISMATCH));
+}
+
+// The English page as users have always seen it: each control where the template puts it (in dialog
+// units, so at any scale), with its text and the behaviour its styles give it.
+TEST(DigestryDllTest, ShowsTheEnglishPageWithItsControlsInPlace)
+{
+    struct Expected
+    {
+        const wchar_t* className;
+        const wchar_t* text;  // null: whatever it shows
+        RECT units;  // x, y, width, height
+        LONG styles;
+    };
+    const LONG child = WS_CHILD | WS_VISIBLE;
+    const Expected controls[] = {
+        {L"Static", L"Checksum al&gorithm:", {7, 9, 73, 10}, child | WS_GROUP},
+        {L"ComboBox", L"MD5", {83, 7, 145, 0}, child | WS_TABSTOP | CBS_SORT | CBS_DROPDOWNLIST},
+        {L"Static", L"&File checksum:", {7, 29, 221, 10}, child | WS_GROUP},
+        {L"Edit", nullptr, {7, 40, 221, 42}, child | WS_TABSTOP | ES_MULTILINE | ES_READONLY},
+        {L"Static", L"Com&pare to:", {7, 93, 221, 8}, child | WS_GROUP},
+        {L"Edit", L"", {7, 104, 221, 42}, child | WS_TABSTOP | ES_MULTILINE | ES_WANTRETURN},
+        {L"Static", L"", {7, 153, 221, 14}, child | WS_GROUP},
+        {L"SysLink", nullptr, {7, 198, 221, 13}, child | WS_TABSTOP | LWS_RIGHT},
+    };
+    const TemporaryFile file("abc");
+    DigestryLibrary library;
+    DigestryTest::DigestSheet sheet(library, {file.GetPath()});
+    const HWND page = sheet.GetPage();
+
+    wchar_t title[32] = L"";
+    TCITEMW tab = {};
+    tab.mask = TCIF_TEXT;
+    tab.pszText = title;
+    tab.cchTextMax = 32;
+    ::SendMessageW(PropSheet_GetTabControl(sheet.GetSheet().GetHandle()), TCM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tab));
+    EXPECT_STREQ(L"Digestry", title);
+    EXPECT_EQ(WS_CHILD, ::GetWindowLongW(page, GWL_STYLE) & (WS_CHILD | WS_POPUP));
+
+    HWND control = ::GetWindow(page, GW_CHILD);
+    for (const Expected& expected : controls)
+    {
+        ASSERT_NE(nullptr, control);
+        wchar_t className[32] = L"";
+        ::GetClassNameW(control, className, 32);
+        wchar_t text[128] = L"";
+        ::GetWindowTextW(control, text, 128);
+        SCOPED_TRACE(className + std::wstring(L" ") + text);
+        EXPECT_EQ(0, ::lstrcmpiW(expected.className, className));
+        if (expected.text != nullptr)
+        {
+            EXPECT_STREQ(expected.text, text);
+        }
+        EXPECT_EQ(expected.styles, ::GetWindowLongW(control, GWL_STYLE) & expected.styles);
+
+        RECT shown;
+        ::GetWindowRect(control, &shown);
+        ::MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&shown), 2);
+        // The dialog manager converts position and size each on its own.
+        RECT pixels = expected.units;
+        ::MapDialogRect(page, &pixels);
+        EXPECT_EQ(pixels.left, shown.left);
+        EXPECT_EQ(pixels.top, shown.top);
+        EXPECT_EQ(pixels.right, shown.right - shown.left);
+        if (expected.units.bottom != 0)  // a combo's height is that of its list
+        {
+            EXPECT_EQ(pixels.bottom, shown.bottom - shown.top);
+        }
+        control = ::GetWindow(control, GW_HWNDNEXT);
+    }
+    EXPECT_EQ(nullptr, control) << "no other control";
 }
 
 // The shell unloads the DLL when it answers S_OK; the page runs its code long after the extension

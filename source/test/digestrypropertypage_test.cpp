@@ -548,6 +548,11 @@ TEST_F(DigestPageTest, EnlargingThePageStretchesTheControlsToTheMarginsAndKeepsT
         ::SetProcessDefaultLayout(0);
         const HWND page = sheet.GetPage();
         ASSERT_EQ(layout != 0, (::GetWindowLongW(page, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0);
+        for (int box : {IDC_DIGEST_EDIT, IDC_COMPARE_EDIT})
+        {
+            EXPECT_EQ(0, ::GetWindowLongW(::GetDlgItem(page, box), GWL_EXSTYLE) & (WS_EX_LAYOUTRTL | WS_EX_RTLREADING))
+                << "digests read left to right";
+        }
         const RECT linkBefore = ControlRectangle(page, IDC_ABOUT_LINK);
         RECT window;
         ::GetWindowRect(page, &window);
