@@ -71,7 +71,7 @@ namespace ShellHost
         LONG MeasureText(HWND control, const std::wstring& text, UINT format)
         {
             const HDC context = ::GetDC(control);
-            const HGDIOBJ previous = ::SelectObject(context, reinterpret_cast<HFONT>(Ask(control, WM_GETFONT, 0, 0)));
+            const HGDIOBJ previous = ::SelectObject(context, reinterpret_cast<HFONT>(SendWithTimeout(control, WM_GETFONT, 0, 0)));
             RECT extent = {};
             ::DrawTextW(context, text.c_str(), static_cast<int>(text.size()), &extent,
                         DT_CALCRECT | DT_SINGLELINE | format);

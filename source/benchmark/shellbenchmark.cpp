@@ -31,6 +31,7 @@
 #include "benchmarksupport.h"
 #include "console.h"
 #include "digestpage.h"
+#include "pagetexts.h"
 #include "propertiesdialog.h"
 #include "shellbenchmark.h"
 #include "shellthread.h"
@@ -54,12 +55,20 @@ namespace
         return std::string(text.begin(), text.end());
     }
 
+    // "Computing..." as the page shows it: digestry.dll's text in the language Windows picked for the
+    // page, read once the page is up and the DLL loaded.
+    std::wstring ComputingText()
+    {
+        return ShellHost::PageTexts::Load(::GetModuleHandleW(L"digestry.dll"), LANG_NEUTRAL).computing;
+    }
+
     // Brings the page forward for the first algorithm, selects the combo item for the others.
     void AskPageFor(PropertiesDialog& dialog, std::unique_ptr<DigestPage>& page, size_t index)
     {
         if (index == 0)
         {
-            page.reset(new DigestPage(dialog.BringPageForward(PageTitle)));
+            const HWND pageWindow = dialog.BringPageForward(PageTitle);
+            page.reset(new DigestPage(pageWindow, ComputingText()));
         }
         else
         {
@@ -217,7 +226,8 @@ namespace
     double Cycle(ShellThread& shell, const std::wstring& path)
     {
         PropertiesDialog properties(shell, {path}, OpenTimeoutMs);
-        DigestPage page(properties.BringPageForward(PageTitle));
+        const HWND pageWindow = properties.BringPageForward(PageTitle);
+        DigestPage page(pageWindow, ComputingText());
         page.Select(4);
         std::wstring text;
         const bool inFlight = !page.TryGetDigest(text);
