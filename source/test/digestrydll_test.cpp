@@ -16,10 +16,12 @@ using TarnTest::ReadKey;
 
 namespace
 {
+    const wchar_t ClassId[] = L"{5E1A9C3B-7D24-4F8E-A6B1-0C93D2E4F517}";
     const wchar_t ClassKey[] = L"CLSID\\{5E1A9C3B-7D24-4F8E-A6B1-0C93D2E4F517}";
     const wchar_t HandlerListKey[] = L"*\\shellex\\PropertySheetHandlers";
     const wchar_t HandlerKey[] = L"*\\shellex\\PropertySheetHandlers\\{5E1A9C3B-7D24-4F8E-A6B1-0C93D2E4F517}";
     const wchar_t FriendlyName[] = L"Digestry shell property sheet extension";
+    const wchar_t ApprovedListKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 
     std::wstring VersionText(const std::vector<BYTE>& block, const std::wstring& name)
     {
@@ -153,10 +155,19 @@ protected:
     {
         ::RegDeleteTreeW(HKEY_CLASSES_ROOT, ClassKey);
         ::RegDeleteTreeW(HKEY_CLASSES_ROOT, HandlerKey);
+        ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, ApprovedListKey, ClassId);
+    }
+
+    // Our entry in the list that managed machines load shell extensions from, if any.
+    static std::pair<DWORD, std::wstring> ApprovedEntry()
+    {
+        const KeyContent list = ReadKey(ApprovedListKey, HKEY_LOCAL_MACHINE);
+        const auto entry = list.values.find(ClassId);
+        return entry != list.values.end() ? entry->second : std::pair<DWORD, std::wstring>();
     }
 };
 
-TEST_F(DigestryRegistrationTest, RegistersItsClassAndHandlerForEveryFileEvenTwiceAndUnregistersThem)
+TEST_F(DigestryRegistrationTest, RegistersItsClassHandlerAndApprovalEvenTwiceAndUnregistersThem)
 {
     const std::pair<DWORD, std::wstring> name(REG_SZ, FriendlyName);
     for (int registration = 1; registration <= 2; ++registration)
@@ -167,12 +178,15 @@ TEST_F(DigestryRegistrationTest, RegistersItsClassAndHandlerForEveryFileEvenTwic
         EXPECT_TRUE(Key({{L"", {REG_SZ, DigestryTest::GetDigestryPath()}}, {L"ThreadingModel", {REG_SZ, L"Apartment"}}}) ==
                     ReadKey(std::wstring(ClassKey) + L"\\InProcServer32"));
         EXPECT_TRUE(Key({{L"", name}}) == ReadKey(HandlerKey));
+        EXPECT_TRUE(name == ApprovedEntry());
     }
 
     EXPECT_EQ(0u, RegSvr32(L"/u "));
     EXPECT_FALSE(ReadKey(ClassKey).exists);
     EXPECT_FALSE(ReadKey(HandlerKey).exists);
     EXPECT_TRUE(ReadKey(HandlerListKey).exists);
+    EXPECT_TRUE(ApprovedEntry().second.empty());
+    EXPECT_TRUE(ReadKey(ApprovedListKey, HKEY_LOCAL_MACHINE).exists) << "the list is the system's";
     EXPECT_EQ(0u, RegSvr32(L"/u ")) << "nothing left to remove";
 }
 
