@@ -287,7 +287,7 @@ registration() {
     for key in "HKEY_CLASSES_ROOT\\CLSID\\$class_id" "HKEY_CLASSES_ROOT\\*\\shellex\\PropertySheetHandlers\\$class_id" \
         "$approved_key"; do
         rm -f "$work/key.reg"
-        "$wine" regedit /E "$(windows_path "$work/key.reg")" "$key" 2>/dev/null || true
+        "$wine" regedit /E "$(windows_path "$work/key.reg")" "$key" >/dev/null 2>&1 || true
         [ -f "$work/key.reg" ] || continue
         iconv -f UTF-16 -t UTF-8 "$work/key.reg" | tr -d '\r' | grep -v -e '^Windows Registry' -e '^$' -e 'D1E5}"=' || true
     done
@@ -378,7 +378,7 @@ open_page_in_background() {
     WINEDEBUG=+loaddll "$wine" "$host" --timeout 600 "$(windows_path "$work/large")" >/dev/null 2>"$work/holder.log" &
     holder=$!
     local waited=0
-    until grep -qF "$loaded_line" "$work/holder.log" || [ $waited -ge 60 ]; do
+    until grep -qF "$loaded_line" "$work/holder.log" || [ $waited -ge 180 ]; do
         sleep 1
         waited=$((waited + 1))
     done
@@ -455,9 +455,21 @@ zip_scripts() {
     snapshot registered
     refused_without_elevation uninstall.cmd registered
 
-    # Started by a double-click, the script waits for a key before its window closes. Wine's cmd does
-    # not know the command line it was started with: it is given the one of a double-click.
+    # Explorer still has the DLL loaded: the script unregisters it and says what to do.
     local status=0 output
+    open_page_in_background
+    output=$("$wine" cmd /c "cd /d $folder && uninstall.cmd" </dev/null) || status=$?
+    close_page_in_background
+    check "uninstall.cmd while the DLL is in use asks for a restart as Windows Installer does" $((3010 % 256)) "$status"
+    check "uninstall.cmd while the DLL is in use says so and what to do" \
+        "Digestry is removed from the Properties dialog, but Explorer still has \"C:\\Program Files\\Digestry\\digestry.dll\" loaded: sign out and in again (or restart Explorer), then delete the folder \"C:\\Program Files\\Digestry\"." \
+        "$(tr -d '\r' <<<"$output")"
+    check "uninstall.cmd while the DLL is in use unregisters it" "[$approved_key]" "$(registration)"
+
+    # Run again once the DLL is free, and started by a double-click, the script removes the copy and
+    # waits for a key before its window closes. Wine's cmd does not know the command line it was
+    # started with: it is given the one of a double-click.
+    status=0
     output=$(cmdcmdline="C:\\Windows\\system32\\cmd.exe /c \"\"$folder\\uninstall.cmd\" \"" \
         "$wine" cmd /c "$folder\\uninstall.cmd" </dev/null) || status=$?
     check "uninstall.cmd as administrator succeeds" 0 "$status"
