@@ -5,7 +5,8 @@ build_dir=${DIGESTRY_BUILD_DIR:-$repo_root/build}
 # The second compiler's build, inside the first's folder so that the build folder's lock covers it.
 clang_build_dir=$build_dir/clang
 required_packages=(cmake make g++-mingw-w64-x86-64-posix clang lld llvm clang-tidy wine wine64 xvfb xauth googletest
-    wixl msitools osslsigncode zip unzip openssl shellcheck locales fonts-wqy-microhei)
+    wixl msitools osslsigncode zip unzip openssl shellcheck locales fonts-wqy-microhei
+    socat)
 # The interface languages the page is translated into, as Linux names them; Wine takes a process's
 # interface language from LANG, and only from a locale that is generated.
 page_locales=(en_US de_DE fr_FR es_ES it_IT pt_BR nl_NL pl_PL ru_RU tr_TR ja_JP ko_KR zh_CN zh_TW ar_SA he_IL)

@@ -3,15 +3,18 @@
 # information (digestry.dll.debug), the Windows installer, the zip for people who do not use
 # installers, and SHA256SUMS over all of them.
 #
-#   bash scripts/package.sh [--sign CERT.pem KEY.pem]
+#   bash scripts/package.sh [--sign CERT.pem KEY.pem [--timestamp URL]]
 #
 # With --sign, the DLL (before it goes into the installer and the zip) and the installer are signed
-# with Authenticode. The same commit gives a byte-identical DLL and zip wherever and whenever it is
+# with Authenticode; with --timestamp as well, the RFC 3161 time-stamp server at URL countersigns
+# both signatures, which then stay valid after the certificate has expired. A version whose fourth
+# part is not 0 is refused: Windows Installer ignores that part. The same commit gives a byte-identical DLL and zip wherever and whenever it is
 # built: time stamps come from the commit (SOURCE_DATE_EPOCH, unless already set). dist/ is replaced
 # only when everything succeeded.
 #
-# The packaging tests set DIGESTRY_RELEASE_DIR (the release build folder), DIGESTRY_DIST_DIR and
-# DIGESTRY_VERSION (another version than the project's).
+# DIGESTRY_WEBSITE sets the maker's web address in the release build's cache, which keeps it for the
+# next packagings. The packaging tests set DIGESTRY_RELEASE_DIR (the release build folder),
+# DIGESTRY_DIST_DIR and DIGESTRY_VERSION (another version than the project's).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
@@ -24,17 +27,27 @@ fail() {
     exit 1
 }
 
+usage="usage: package.sh [--sign CERT.pem KEY.pem [--timestamp URL]]"
 certificate=
 key=
-case $# in
-0) ;;
-3)
-    [ "$1" = --sign ] || fail "unknown option $1 (usage: package.sh [--sign CERT.pem KEY.pem])"
-    certificate=$2
-    key=$3
-    ;;
-*) fail "usage: package.sh [--sign CERT.pem KEY.pem]" ;;
-esac
+timestamp_url=
+while [ $# -gt 0 ]; do
+    case $1 in
+    --sign)
+        [ $# -ge 3 ] || fail "$usage"
+        certificate=$2
+        key=$3
+        shift 3
+        ;;
+    --timestamp)
+        [ $# -ge 2 ] || fail "$usage"
+        timestamp_url=$2
+        shift 2
+        ;;
+    *) fail "unknown option $1 ($usage)" ;;
+    esac
+done
+[ -n "$certificate" ] || [ -z "$timestamp_url" ] || fail "--timestamp needs --sign ($usage)"
 
 # Refuses a certificate and key that cannot sign before anything is built.
 check_signing_pair() {
@@ -52,9 +65,41 @@ check_signing_pair() {
 
 sign() {
     local file=$1
-    osslsigncode sign -certs "$certificate" -key "$key" -h sha256 -n Digestry -i https://digestry.example/ \
-        -in "$file" -out "$file.signed" >/dev/null || fail "signing $(basename "$file") failed"
+    local timestamp=()
+    [ -z "$timestamp_url" ] || timestamp=(-ts "$timestamp_url")
+    osslsigncode sign -certs "$certificate" -key "$key" -h sha256 -n Digestry -i "$website" "${timestamp[@]}" \
+        -in "$file" -out "$file.signed" >/dev/null ||
+        fail "signing $(basename "$file") failed${timestamp_url:+ (does the time-stamp server $timestamp_url answer?)}"
     mv "$file.signed" "$file"
+}
+
+# A value of the generated version header.
+generated_define() {
+    sed -n "s/^#define $1 \"\(.*\)\"\$/\1/p" "$release_dir/generated/digestryversion.h"
+}
+
+# Windows Installer compares only the first three parts of a version, each within its limits: a
+# release that differed from the one before only in the fourth would install beside it as a second
+# entry rather than replace it.
+check_installer_version() {
+    local major minor build revision
+    IFS=. read -r major minor build revision <<<"$version"
+    [ "$revision" -eq 0 ] || fail "version $version: Windows Installer ignores the fourth part, so this" \
+        "release would install beside $major.$minor.$build.0 instead of replacing it; release it as" \
+        "$major.$minor.$((build + 1)).0"
+    if [ "$major" -gt 255 ] || [ "$minor" -gt 255 ] || [ "$build" -gt 65535 ]; then
+        fail "version $version: Windows Installer's versions go up to 255.255.65535.0"
+    fi
+}
+
+# Writes the DLL's version and language into the installer's File table, which wixl leaves empty:
+# without them Windows Installer takes the DLL for an unversioned file in repairs and upgrades.
+set_file_version() {
+    local msi=$1 language
+    language=$(x86_64-w64-mingw32-windres -i "$staging/digestry.dll" -O rc |
+        sed -n 's/.*VALUE "Translation", *\(0x[0-9a-fA-F]*\).*/\1/p')
+    [ -n "$language" ] || fail "digestry.dll has no language in its version resource"
+    msibuild "$msi" -q "UPDATE \`File\` SET \`Version\` = '$version', \`Language\` = '$((language))' WHERE \`File\` = 'digestry.dll'"
 }
 
 # A GUID that depends only on the text, in the form Windows Installer wants.
@@ -85,11 +130,15 @@ fi
 
 version_option=-UDIGESTRY_VERSION
 [ -z "${DIGESTRY_VERSION:-}" ] || version_option=-DDIGESTRY_VERSION=$DIGESTRY_VERSION
+website_option=()
+[ -z "${DIGESTRY_WEBSITE:-}" ] || website_option=(-DDIGESTRY_WEBSITE="$DIGESTRY_WEBSITE")
 cmake -S "$repo_root" -B "$release_dir" -DCMAKE_TOOLCHAIN_FILE="$repo_root/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release "$version_option" >/dev/null
+    -DCMAKE_BUILD_TYPE=Release "$version_option" "${website_option[@]}" >/dev/null
+version=$(generated_define DIGESTRY_VERSION_TEXT)
+website=$(generated_define DIGESTRY_WEBSITE)
+check_installer_version
 cmake --build "$release_dir" --parallel "$(nproc)" --target digestry
 
-version=$(sed -n 's/^#define DIGESTRY_VERSION_TEXT "\(.*\)"$/\1/p' "$release_dir/generated/digestryversion.h")
 name=digestry-${version%.*}-x64
 
 staging=$release_dir/dist.partial
@@ -108,9 +157,10 @@ cp "$release_dir/source/digestry.dll" "$staging/digestry.dll"
 [ -z "$certificate" ] || sign "$staging/digestry.dll"
 
 # wixl finds the files of the package relative to the descriptor's folder.
-wixl -a x64 -D Version="$version" -D ProductCode="$(text_guid "Digestry $version")" \
+wixl -a x64 -D Version="$version" -D ProductCode="$(text_guid "Digestry $version")" -D Website="$website" \
     -D Dll="$(realpath --relative-to="$repo_root/packaging" "$staging/digestry.dll")" \
     -o "$staging/$name.msi" "$repo_root/packaging/digestry.wxs"
+set_file_version "$staging/$name.msi"
 [ -z "$certificate" ] || sign "$staging/$name.msi"
 
 # Fixed names, order, modes and times (the commit's, in UTC) and no extra fields: the same zip on
@@ -137,7 +187,7 @@ trap - EXIT
 echo "Digestry $version in $dist_dir:"
 (cd "$dist_dir" && stat -c '  %-28n %9s bytes' digestry.dll digestry.dll.debug "$name.msi" "$name.zip" SHA256SUMS)
 if [ -n "$certificate" ]; then
-    echo "Signed with $certificate: digestry.dll and $name.msi."
+    echo "Signed with $certificate: digestry.dll and $name.msi${timestamp_url:+, time-stamped by $timestamp_url}."
 else
     echo "Not signed: give --sign CERT.pem KEY.pem to sign the DLL and the installer."
 fi

@@ -19,6 +19,10 @@ namespace
     // copies them.
     Module TheModule;
     const Tarn::String HandlerListKey(L"*\\shellex\\PropertySheetHandlers", true);
+    // Where the policy "allow only approved shell extensions" looks: a value named by the class
+    // identifier, with the friendly name as data. Every Windows has the key; a missing one is made.
+    const Tarn::String ApprovedListKey(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved",
+                                       true);
     const Tarn::String FriendlyName(L"Digestry shell property sheet extension", true);
     // {5E1A9C3B-7D24-4F8E-A6B1-0C93D2E4F517}
     const Tarn::Guid ExtensionClassId(GUID{0x5E1A9C3B, 0x7D24, 0x4F8E, {0xA6, 0xB1, 0x0C, 0x93, 0xD2, 0xE4, 0xF5, 0x17}});
@@ -55,6 +59,8 @@ void Module::OnServerRegister()
     const Tarn::RegistryKey handlers = Tarn::RegistryKey::ClassesRoot.OpenSubkey(HandlerListKey, WriteAccess);
     const Tarn::RegistryKey handler = handlers.CreateSubkey(ExtensionClassId.ToString(), KEY_ALL_ACCESS);
     handler.SetStringValue(Tarn::String::Empty, FriendlyName, REG_SZ);
+    const Tarn::RegistryKey approved = Tarn::RegistryKey::LocalMachine.CreateSubkey(ApprovedListKey, KEY_SET_VALUE);
+    approved.SetStringValue(ExtensionClassId.ToString(), FriendlyName, REG_SZ);
     NotifyAssociationsChanged();
     TARN_TRACE(Tarn::TraceLevel::Info, L"Module::OnServerRegister", L"Module was successfully registered.");
 }
@@ -63,6 +69,8 @@ void Module::OnServerUnregister()
 {
     const Tarn::RegistryKey handlers = Tarn::RegistryKey::ClassesRoot.OpenSubkey(HandlerListKey, WriteAccess);
     handlers.DeleteSubkey(ExtensionClassId.ToString());
+    // The list itself is the system's: only our value goes.
+    Tarn::RegistryKey::LocalMachine.DeleteValue(ApprovedListKey, ExtensionClassId.ToString());
     NotifyAssociationsChanged();
     TARN_TRACE(Tarn::TraceLevel::Info, L"Module::OnServerUnregister", L"Module was successfully unregistered.");
 }

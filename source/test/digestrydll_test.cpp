@@ -23,6 +23,7 @@ namespace
     const std::wstring ClassKey = L"CLSID\\" + DigestryTest::GetExtensionClassText();
     const std::wstring HandlerKey = std::wstring(HandlerListKey) + L"\\" + DigestryTest::GetExtensionClassText();
     const wchar_t FriendlyName[] = L"Digestry shell property sheet extension";
+    const wchar_t ApprovedListKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 
     std::wstring VersionText(const std::vector<BYTE>& block, const std::wstring& name)
     {
@@ -217,10 +218,19 @@ protected:
     {
         ::RegDeleteTreeW(HKEY_CLASSES_ROOT, ClassKey.c_str());
         ::RegDeleteTreeW(HKEY_CLASSES_ROOT, HandlerKey.c_str());
+        ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, ApprovedListKey, DigestryTest::GetExtensionClassText().c_str());
+    }
+
+    // Our entry in the list that managed machines load shell extensions from, if any.
+    static std::pair<DWORD, std::wstring> ApprovedEntry()
+    {
+        const KeyContent list = ReadKey(ApprovedListKey, HKEY_LOCAL_MACHINE);
+        const auto entry = list.values.find(DigestryTest::GetExtensionClassText());
+        return entry != list.values.end() ? entry->second : std::pair<DWORD, std::wstring>();
     }
 };
 
-TEST_F(DigestryRegistrationTest, RegistersItsClassAndHandlerForEveryFileEvenTwiceAndUnregistersThem)
+TEST_F(DigestryRegistrationTest, RegistersItsClassHandlerAndApprovalEvenTwiceAndUnregistersThem)
 {
     const std::pair<DWORD, std::wstring> name(REG_SZ, FriendlyName);
     for (int registration = 1; registration <= 2; ++registration)
@@ -231,12 +241,15 @@ TEST_F(DigestryRegistrationTest, RegistersItsClassAndHandlerForEveryFileEvenTwic
         EXPECT_TRUE(Key({{L"", {REG_SZ, DigestryTest::GetDigestryPath()}}, {L"ThreadingModel", {REG_SZ, L"Apartment"}}}) ==
                     ReadKey(ClassKey + L"\\InProcServer32"));
         EXPECT_TRUE(Key({{L"", name}}) == ReadKey(HandlerKey));
+        EXPECT_TRUE(name == ApprovedEntry());
     }
 
     EXPECT_EQ(0u, RegSvr32(L"/u "));
     EXPECT_FALSE(ReadKey(ClassKey).exists);
     EXPECT_FALSE(ReadKey(HandlerKey).exists);
     EXPECT_TRUE(ReadKey(HandlerListKey).exists);
+    EXPECT_TRUE(ApprovedEntry().second.empty());
+    EXPECT_TRUE(ReadKey(ApprovedListKey, HKEY_LOCAL_MACHINE).exists) << "the list is the system's";
     EXPECT_EQ(0u, RegSvr32(L"/u ")) << "nothing left to remove";
 }
 

@@ -45,6 +45,10 @@ namespace Tarn
         // trace, when it does not exist. Links are deleted as keys of their own, never followed.
         // ArgumentException for a null or empty name, which would name this key itself.
         bool DeleteSubkey(const String& name) const;
+        // Deletes the named value (an empty name: the default value) of the subkey, or of this key
+        // when the subkey's name is empty. Returns false, without a trace, when the subkey or the
+        // value does not exist.
+        bool DeleteValue(const String& subkey, const String& name) const;
 
         // Nothing when no key is held. InvalidOperationException for a predefined root. When
         // RegCloseKey fails the key stays held.

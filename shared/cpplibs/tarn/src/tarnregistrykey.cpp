@@ -117,6 +117,23 @@ namespace Tarn
         return InternalDeleteSubkey(GetHandle(), name.GetBuffer(), true);
     }
 
+    bool RegistryKey::DeleteValue(const String& subkey, const String& name) const
+    {
+        const LONG result = ::RegDeleteKeyValueW(GetHandle(), subkey.IsNullOrEmpty() ? nullptr : subkey.GetBuffer(),
+                                                 name.IsNull() ? L"" : name.GetBuffer());
+        if (result == ERROR_FILE_NOT_FOUND)
+        {
+            return false;
+        }
+        if (result != ERROR_SUCCESS)
+        {
+            TARN_THROW_WIN32_FOR(L"Tarn::RegistryKey::DeleteValue",
+                                 L"RegDeleteKeyValue() failed for key {0}, error code 0x{1:X}",
+                                 subkey.IsNullOrEmpty() ? m_path : ComposePath(subkey), static_cast<DWORD>(result));
+        }
+        return true;
+    }
+
     void RegistryKey::Close()
     {
         if (IsPredefined())

@@ -227,6 +227,33 @@ TEST_F(RegistryKeyTest, SetStringValueWritesTheTextWithItsTerminatorAndRefusesNu
     EXPECT_FALSE(QueryValue(ScratchKeyName, L"Null", type, bytes));
 }
 
+TEST_F(RegistryKeyTest, DeleteValueRemovesOneValueOfTheKeyOrASubkeyAndAMissingOneIsNoFailure)
+{
+    Tarn::RegistryKey scratch = OpenScratchKey();
+    scratch.SetStringValue(Text(L"Kept"), Text(L"k"), REG_SZ);
+    scratch.SetStringValue(Tarn::String(L"", true), Text(L"d"), REG_SZ);
+    scratch.CreateSubkey(Text(L"Sub"), KEY_WRITE).SetStringValue(Text(L"Gone"), Text(L"g"), REG_SZ);
+    TarnTest::DebugOutputListener listener;
+
+    EXPECT_TRUE(scratch.DeleteValue(Text(L"Sub"), Text(L"Gone")));
+    EXPECT_TRUE(scratch.DeleteValue(Tarn::String(L"", true), Tarn::String(L"", true)));
+    EXPECT_FALSE(scratch.DeleteValue(Text(L"Sub"), Text(L"Gone")));
+    EXPECT_FALSE(scratch.DeleteValue(Text(L"Missing"), Text(L"Gone")));
+    EXPECT_TRUE(listener.GetLinesContaining("tarnregistrykey").empty());
+
+    DWORD type = 0;
+    std::vector<BYTE> bytes;
+    EXPECT_TRUE(QueryValue(ScratchKeyName, L"Kept", type, bytes));
+    EXPECT_FALSE(QueryValue(ScratchKeyName, nullptr, type, bytes));
+    EXPECT_TRUE(KeyExists(Below(L"Sub")));
+
+    const Tarn::RegistryKey readOnly = Tarn::RegistryKey::CurrentUser.OpenSubkey(Text(ScratchKeyName), KEY_READ);
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED),
+              TarnTest::ThrownCode([&] { readOnly.DeleteValue(Tarn::String(), Text(L"Kept")); }));
+    EXPECT_EQ(1u, TarnTest::CountErrorLines(listener, "src\\tarnregistrykey", "Tarn::RegistryKey::DeleteValue",
+                                            "RegDeleteKeyValue() failed for key " + ScratchKeyPath + ", error code 0x5"));
+}
+
 TEST_F(RegistryKeyTest, DeleteSubkeyRemovesAThreeLevelTreeChildrenFirst)
 {
     Tarn::RegistryKey scratch = OpenScratchKey();

@@ -316,11 +316,11 @@ namespace TarnTest
         return GetExport<Function>(m_module, "DllUnregisterServer")();
     }
 
-    KeyContent ReadKey(const std::wstring& name)
+    KeyContent ReadKey(const std::wstring& name, HKEY root)
     {
         KeyContent content;
         HKEY key = nullptr;
-        if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        if (::RegOpenKeyExW(root, name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         {
             return content;
         }

@@ -157,7 +157,7 @@ namespace TarnTest
         HMODULE m_module;
     };
 
-    // Whether a key under HKEY_CLASSES_ROOT exists, its values (name to type and text) and the names
+    // Whether a key under the root exists, its values (name to type and text) and the names
     // of its subkeys.
     struct KeyContent
     {
@@ -171,7 +171,7 @@ namespace TarnTest
         }
     };
 
-    KeyContent ReadKey(const std::wstring& name);
+    KeyContent ReadKey(const std::wstring& name, HKEY root = HKEY_CLASSES_ROOT);
 
     // Runs the command line to its end, as this process or, with a token, as that token's user;
     // returns its exit code, or 0xFFFFFFFF when the process does not start.
