@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the release of digestry.dll and writes what is published into dist/: the DLL, its debug
-# information (digestry.dll.debug), the Windows installer, the zip for people who do not use
+# information (digestry.dll.debug, for gdb) and PDB (digestry.pdb, which names its functions for
+# WinDbg and Windows Error Reporting), the Windows installer, the zip for people who do not use
 # installers, and SHA256SUMS over all of them.
 #
 #   bash scripts/package.sh [--sign CERT.pem KEY.pem]
@@ -85,7 +86,8 @@ fi
 
 version_option=-UDIGESTRY_VERSION
 [ -z "${DIGESTRY_VERSION:-}" ] || version_option=-DDIGESTRY_VERSION=$DIGESTRY_VERSION
-cmake -S "$repo_root" -B "$release_dir" -DCMAKE_TOOLCHAIN_FILE="$repo_root/cmake/mingw-w64-x86_64.cmake" \
+# The configuration and toolchain that the everyday build's tests ran against (source/CMakeLists.txt).
+cmake -S "$repo_root" -B "$release_dir" -DCMAKE_TOOLCHAIN_FILE="$repo_root/cmake/mingw-w64-x86_64-win32.cmake" \
     -DCMAKE_BUILD_TYPE=Release "$version_option" >/dev/null
 cmake --build "$release_dir" --parallel "$(nproc)" --target digestry
 
@@ -98,8 +100,8 @@ mkdir -p "$staging"
 trap 'rm -rf "$staging"' EXIT
 
 # The shipped DLL carries neither debug information nor symbols, only the name and checksum of the
-# file that holds them.
-cp "$release_dir/source/digestry.dll" "$staging/digestry.dll"
+# file that holds them and the name and signature of its PDB.
+cp "$release_dir/source/digestry.dll" "$release_dir/source/digestry.pdb" "$staging/"
 (
     cd "$staging"
     "$objcopy" --only-keep-debug digestry.dll digestry.dll.debug
@@ -128,14 +130,14 @@ touch -d "@$SOURCE_DATE_EPOCH" "${zip_files[@]/#/$zip_dir/}"
 (cd "$zip_dir" && TZ=UTC zip -q -X -D -9 "../$name.zip" "${zip_files[@]}")
 rm -rf "$zip_dir"
 
-(cd "$staging" && sha256sum digestry.dll digestry.dll.debug "$name.msi" "$name.zip" >SHA256SUMS)
+(cd "$staging" && sha256sum digestry.dll digestry.dll.debug digestry.pdb "$name.msi" "$name.zip" >SHA256SUMS)
 
 rm -rf "$dist_dir"
 mv "$staging" "$dist_dir"
 trap - EXIT
 
 echo "Digestry $version in $dist_dir:"
-(cd "$dist_dir" && stat -c '  %-28n %9s bytes' digestry.dll digestry.dll.debug "$name.msi" "$name.zip" SHA256SUMS)
+(cd "$dist_dir" && stat -c '  %-28n %9s bytes' digestry.dll digestry.dll.debug digestry.pdb "$name.msi" "$name.zip" SHA256SUMS)
 if [ -n "$certificate" ]; then
     echo "Signed with $certificate: digestry.dll and $name.msi."
 else
