@@ -34,8 +34,10 @@ list(TRANSFORM exported REPLACE "^[[] *[0-9]+[]] " "")
 string(REGEX MATCHALL "[+]base[[] *[0-9]+[]] [0-9a-fA-F]+ " addresses "${dump}")
 list(LENGTH addresses address_count)
 list(LENGTH EXPORTS expected_count)
+string(JOIN ", " exported_text ${exported})
 if(NOT exported STREQUAL EXPORTS OR NOT address_count EQUAL expected_count)
-    fail("exports ${exported} (${address_count} addresses), expected ${EXPORTS}")
+    string(JOIN ", " expected_text ${EXPORTS})
+    fail("exports ${exported_text} (${address_count} addresses), expected ${expected_text}")
 endif()
 
 # Each imported DLL's block: "DLL Name: <dll>", a heading, then "<address> <hint> <name>" lines.
@@ -97,5 +99,5 @@ endforeach()
 if(failures)
     message(FATAL_ERROR "${DLL}:${failures}")
 endif()
-message(STATUS "${DLL}: exports ${exported}; ${import_count} imported functions, all allowed; "
+message(STATUS "${DLL}: exports ${exported_text}; ${import_count} imported functions, all allowed; "
     "DllCharacteristics ${characteristics}; subsystem ${subsystem} ${version}; stack protector linked in")
