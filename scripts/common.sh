@@ -4,8 +4,8 @@ repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=${DIGESTRY_BUILD_DIR:-$repo_root/build}
 # The second compiler's build, inside the first's folder so that the build folder's lock covers it.
 clang_build_dir=$build_dir/clang
-required_packages=(cmake make g++-mingw-w64-x86-64-posix clang lld llvm clang-tidy wine wine64 xvfb xauth googletest
-    wixl msitools osslsigncode zip unzip openssl shellcheck locales fonts-wqy-microhei
+required_packages=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-win32 clang lld llvm clang-tidy wine wine64
+    xvfb xauth googletest wixl msitools osslsigncode zip unzip openssl shellcheck locales fonts-wqy-microhei
     socat)
 # The interface languages the page is translated into, as Linux names them; Wine takes a process's
 # interface language from LANG, and only from a locale that is generated.

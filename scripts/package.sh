@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the release of digestry.dll and writes what is published into dist/: the DLL, its debug
-# information (digestry.dll.debug), the Windows installer, the zip for people who do not use
+# information (digestry.dll.debug, for gdb) and PDB (digestry.pdb, which names its functions for
+# WinDbg and Windows Error Reporting), the Windows installer, the zip for people who do not use
 # installers, and SHA256SUMS over all of them.
 #
 #   bash scripts/package.sh [--sign CERT.pem KEY.pem [--timestamp URL]]
@@ -8,9 +9,9 @@
 # With --sign, the DLL (before it goes into the installer and the zip) and the installer are signed
 # with Authenticode; with --timestamp as well, the RFC 3161 time-stamp server at URL countersigns
 # both signatures, which then stay valid after the certificate has expired. A version whose fourth
-# part is not 0 is refused: Windows Installer ignores that part. The same commit gives a byte-identical DLL and zip wherever and whenever it is
-# built: time stamps come from the commit (SOURCE_DATE_EPOCH, unless already set). dist/ is replaced
-# only when everything succeeded.
+# part is not 0 is refused: Windows Installer ignores that part. The same commit gives a
+# byte-identical DLL and zip wherever and whenever it is built: time stamps come from the commit
+# (SOURCE_DATE_EPOCH, unless already set). dist/ is replaced only when everything succeeded.
 #
 # DIGESTRY_WEBSITE sets the maker's web address in the release build's cache, which keeps it for the
 # next packagings. The packaging tests set DIGESTRY_RELEASE_DIR (the release build folder),
@@ -132,7 +133,8 @@ version_option=-UDIGESTRY_VERSION
 [ -z "${DIGESTRY_VERSION:-}" ] || version_option=-DDIGESTRY_VERSION=$DIGESTRY_VERSION
 website_option=()
 [ -z "${DIGESTRY_WEBSITE:-}" ] || website_option=(-DDIGESTRY_WEBSITE="$DIGESTRY_WEBSITE")
-cmake -S "$repo_root" -B "$release_dir" -DCMAKE_TOOLCHAIN_FILE="$repo_root/cmake/mingw-w64-x86_64.cmake" \
+# The configuration and toolchain that the everyday build's tests ran against (source/CMakeLists.txt).
+cmake -S "$repo_root" -B "$release_dir" -DCMAKE_TOOLCHAIN_FILE="$repo_root/cmake/mingw-w64-x86_64-win32.cmake" \
     -DCMAKE_BUILD_TYPE=Release "$version_option" "${website_option[@]}" >/dev/null
 version=$(generated_define DIGESTRY_VERSION_TEXT)
 website=$(generated_define DIGESTRY_WEBSITE)
@@ -147,8 +149,8 @@ mkdir -p "$staging"
 trap 'rm -rf "$staging"' EXIT
 
 # The shipped DLL carries neither debug information nor symbols, only the name and checksum of the
-# file that holds them.
-cp "$release_dir/source/digestry.dll" "$staging/digestry.dll"
+# file that holds them and the name and signature of its PDB.
+cp "$release_dir/source/digestry.dll" "$release_dir/source/digestry.pdb" "$staging/"
 (
     cd "$staging"
     "$objcopy" --only-keep-debug digestry.dll digestry.dll.debug
@@ -178,14 +180,14 @@ touch -d "@$SOURCE_DATE_EPOCH" "${zip_files[@]/#/$zip_dir/}"
 (cd "$zip_dir" && TZ=UTC zip -q -X -D -9 "../$name.zip" "${zip_files[@]}")
 rm -rf "$zip_dir"
 
-(cd "$staging" && sha256sum digestry.dll digestry.dll.debug "$name.msi" "$name.zip" >SHA256SUMS)
+(cd "$staging" && sha256sum digestry.dll digestry.dll.debug digestry.pdb "$name.msi" "$name.zip" >SHA256SUMS)
 
 rm -rf "$dist_dir"
 mv "$staging" "$dist_dir"
 trap - EXIT
 
 echo "Digestry $version in $dist_dir:"
-(cd "$dist_dir" && stat -c '  %-28n %9s bytes' digestry.dll digestry.dll.debug "$name.msi" "$name.zip" SHA256SUMS)
+(cd "$dist_dir" && stat -c '  %-28n %9s bytes' digestry.dll digestry.dll.debug digestry.pdb "$name.msi" "$name.zip" SHA256SUMS)
 if [ -n "$certificate" ]; then
     echo "Signed with $certificate: digestry.dll and $name.msi${timestamp_url:+, time-stamped by $timestamp_url}."
 else

@@ -6,12 +6,13 @@
 #
 #   packaging_test.sh <build folder> <digestry.dll> <digestry_shellhost.exe> <digestry_unelevated.exe> <version>
 #
-# The DLL is the everyday build's, whose loader tables the release must match; the version is the
-# build's. Needs a display (scripts/test.sh runs the tests in a virtual one).
+# The DLL is the everyday build's, which every other test ran against: the release must be that DLL,
+# stripped; the version is the build's. Needs a display (scripts/test.sh runs the tests in a virtual
+# one).
 set -eEuo pipefail
 
 build_dir=$1
-debug_dll=$2
+tested_dll=$2
 host=$3
 unelevated=$4
 version=$5
@@ -67,6 +68,26 @@ resources() {
     x86_64-w64-mingw32-windres -i "$1" -O rc
 }
 
+# The digests of the sections that hold code and data, which stripping leaves as they are.
+section_digests() {
+    local section
+    for section in .text .rdata .data .pdata .xdata .rsrc; do
+        x86_64-w64-mingw32-objcopy --dump-section "$section=$work/section" "$1" "$work/discarded"
+        echo "$section $(sha256sum <"$work/section")"
+    done
+}
+
+# The PDB's name, GUID and age as the DLL's debug directory names them, and as the PDB itself holds them.
+pdb_reference() {
+    "$objdump" -p "$1" | sed -n 's/^(format RSDS signature \([0-9a-f]*\) age \([0-9]*\) pdb \(.*\))$/\3 \1 \2/p'
+}
+pdb_signature() {
+    llvm-pdbutil dump -summary "$1" | awk -v name="$(basename "$1")" '
+        $1 == "GUID:" { guid = tolower($2); gsub(/[{}-]/, "", guid) }
+        $1 == "Age:" { age = $2 }
+        END { print name, guid, age }'
+}
+
 # The file name and CRC-32 that a DLL's debug link holds, and those of a file, as a debugger compares
 # them; gzip's trailer starts with the CRC-32 of its input, in the same byte order.
 debug_link() {
@@ -95,8 +116,8 @@ package_twice() {
     check "package.sh succeeds" 0 "$status"
     check "package.sh says the packages are not signed" 1 "$(count '^Not signed' "$work/dist-a.log")"
     dist=$work/dist-a
-    check "dist/ holds the DLL, its debug information, the installer, the zip and the digests" \
-        "SHA256SUMS $release.msi $release.zip digestry.dll digestry.dll.debug" "$(cd "$dist" && echo *)"
+    check "dist/ holds the DLL, its debug information and PDB, the installer, the zip and the digests" \
+        "SHA256SUMS $release.msi $release.zip digestry.dll digestry.dll.debug digestry.pdb" "$(cd "$dist" && echo *)"
     check "sha256sum -c SHA256SUMS passes in dist/" 0 "$(cd "$dist" && sha256sum --quiet -c SHA256SUMS >/dev/null; echo $?)"
     local dll_size
     dll_size=$(stat -c %s "$dist/digestry.dll")
@@ -106,10 +127,20 @@ package_twice() {
         "$("$objdump" -h "$dist/digestry.dll" | count ' \.debug_') $("$objdump" -t "$dist/digestry.dll" | count '^\[')"
     check "the DLL links to its debug information" "$(debug_file_link "$dist/digestry.dll.debug")" \
         "$(debug_link "$dist/digestry.dll")"
-    check "the release exports and imports what the everyday build does" "$(loader_tables "$debug_dll")" \
+    check "the release exports and imports what the everyday build does" "$(loader_tables "$tested_dll")" \
         "$(loader_tables "$dist/digestry.dll")"
-    check "the release carries the everyday build's resources, the version among them" "$(resources "$debug_dll")" \
+    check "the release carries the everyday build's resources, the version among them" "$(resources "$tested_dll")" \
         "$(resources "$dist/digestry.dll")"
+    check "the release has the tested DLL's code and data" "$(section_digests "$tested_dll")" \
+        "$(section_digests "$dist/digestry.dll")"
+    status=0
+    cmake -DOBJDUMP="$objdump" -DDLL="$dist/digestry.dll" -DSYMBOLS="$dist/digestry.dll.debug" \
+        -P "$repo_root/source/test/dlltables/checkdlltables.cmake" >"$work/dlltables.log" 2>&1 || status=$?
+    check "the shipped DLL passes the loader-table check (see $work/dlltables.log)" 0 "$status"
+    check "the PDB is the one the DLL names" "$(pdb_signature "$dist/digestry.pdb")" \
+        "$(pdb_reference "$dist/digestry.dll")"
+    check "the PDB names the extension's functions" 1 \
+        "$(llvm-pdbutil dump -publics "$dist/digestry.pdb" | count -w DllGetClassObject)"
     # Without them Windows Installer takes the DLL for an unversioned file in repairs and upgrades.
     check "the installer's File table holds the DLL's version and language" "digestry.dll $version 1033" \
         "$(msi_table "$dist/$release.msi" File | awk -F'\t' '{ print $1, $5, $6 }')"
