@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with GCC and with Clang, runs clang-tidy over the
-# product code, shellcheck over the scripts and every test executable under Wine (the unit tests of both builds), then the main
-# job as users run it.
+# product code and shellcheck over the scripts, then every test under Wine by its label (the unit
+# tests of both builds), and last the main job as users run it.
 set -eEuo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
