@@ -5,19 +5,20 @@
 #include "tarnexception.h"
 
 // With a spin count or without, the lock works the same.
-TEST(CriticalSectionTest, TryLockWithoutWaitingFailsWhileAnotherThreadHoldsTheLock)
+using CriticalSectionSpinCountTest = testing::TestWithParam<DWORD>;
+
+TEST_P(CriticalSectionSpinCountTest, TryLockWithoutWaitingFailsWhileAnotherThreadHoldsTheLock)
 {
-    Tarn::CriticalSection plain;
-    Tarn::CriticalSection spinning(4000);
-    for (Tarn::CriticalSection* lock : {&plain, &spinning})
-    {
-        SCOPED_TRACE(lock == &plain ? "without a spin count" : "with a spin count");
-        lock->Lock();
-        EXPECT_FALSE(TarnTest::IsFreeForOtherThreads(*lock));
-        lock->Unlock();
-        EXPECT_TRUE(TarnTest::IsFreeForOtherThreads(*lock));
-    }
+    Tarn::CriticalSection lock(GetParam());
+    lock.Lock();
+    EXPECT_FALSE(TarnTest::IsFreeForOtherThreads(lock));
+    lock.Unlock();
+    EXPECT_TRUE(TarnTest::IsFreeForOtherThreads(lock));
 }
+INSTANTIATE_TEST_SUITE_P(, CriticalSectionSpinCountTest, testing::Values(DWORD{0}, DWORD{4000}),
+                         [](const testing::TestParamInfo<DWORD>& row) {
+                             return std::string(row.param == 0 ? "WithoutASpinCount" : "WithASpinCount");
+                         });
 
 TEST(CriticalSectionTest, HoldingThreadTakesTheLockAgainAndMustReleaseItAsOften)
 {

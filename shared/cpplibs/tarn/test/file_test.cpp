@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -133,52 +134,73 @@ TEST_F(FileTest, ReadingInBlocksReproducesTheBytesExactlyWhateverTheSize)
     }
 }
 
-// After a short read another read leaves the end-of-file flag set; a move or a write clears it. The
-// write lands where the reads stopped, at the end.
-TEST_F(FileTest, ShortReadSetsEndOfStreamUntilAMoveOrAWriteClearsIt)
+namespace
 {
-    const std::vector<BYTE> content = Pattern(5);
-    const BYTE tail[] = {1, 2, 3};
-    std::vector<BYTE> extended = content;
-    extended.insert(extended.end(), tail, tail + sizeof(tail));
-    const struct
+    struct FollowingOperation
     {
         const char* operation;
         std::function<void(Tarn::Io::File&)> act;
         bool endOfStream;
         std::vector<BYTE> nextRead;
         std::vector<BYTE> fileAfter;
-    } operations[] = {
+    };
+
+    void PrintTo(const FollowingOperation& operation, std::ostream* out) { *out << operation.operation; }
+}
+
+// After a short read another read leaves the end-of-file flag set; a move or a write clears it. The
+// write lands where the reads stopped, at the end.
+class FileShortReadTest : public ScratchFileTest, public testing::WithParamInterface<FollowingOperation>
+{
+public:
+    static std::vector<FollowingOperation> Operations();
+
+protected:
+    inline static const std::vector<BYTE> content = Pattern(5);
+};
+
+std::vector<FollowingOperation> FileShortReadTest::Operations()
+{
+    static const BYTE tail[] = {1, 2, 3};
+    std::vector<BYTE> extended = content;
+    extended.insert(extended.end(), tail, tail + sizeof(tail));
+    return {
         {"Read", [](Tarn::Io::File& file) { BYTE block[16]; EXPECT_EQ(0u, file.Read(block, sizeof(block))); }, true,
          {}, content},
         {"SetPosition", [](Tarn::Io::File& file) { file.SetPosition(2); }, false, {content.begin() + 2, content.end()},
          content},
-        {"Write", [&tail](Tarn::Io::File& file) { file.Write(tail, sizeof(tail)); }, false, {}, extended},
+        {"Write", [](Tarn::Io::File& file) { file.Write(tail, sizeof(tail)); }, false, {}, extended},
     };
-    for (const auto& operation : operations)
-    {
-        SCOPED_TRACE(operation.operation);
-        const std::wstring path = CreateScratchFile(content);
-        Tarn::Io::File file(ToString(path));
-        file.Close();
-        file.Create(ToString(path), GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
-        std::vector<BYTE> block(BlockSize);
-        EXPECT_FALSE(file.IsEndOfStream());
-        EXPECT_EQ(5u, file.Read(block.data(), BlockSize));
-        EXPECT_TRUE(file.IsEndOfStream());
-
-        operation.act(file);
-        EXPECT_EQ(operation.endOfStream, file.IsEndOfStream());
-        const UINT32 read = file.Read(block.data(), BlockSize);
-        EXPECT_EQ(operation.nextRead, std::vector<BYTE>(block.begin(), block.begin() + read));
-        file.Close();
-
-        Tarn::Io::File written(ToString(path));
-        std::vector<BYTE> whole(static_cast<size_t>(written.GetSize()));
-        EXPECT_EQ(whole.size(), written.Read(whole.data(), static_cast<UINT32>(whole.size())));
-        EXPECT_EQ(operation.fileAfter, whole);
-    }
 }
+
+TEST_P(FileShortReadTest, ShortReadSetsEndOfStreamUntilAMoveOrAWriteClearsIt)
+{
+    const FollowingOperation& operation = GetParam();
+    const std::wstring path = CreateScratchFile(content);
+    Tarn::Io::File file(ToString(path));
+    file.Close();
+    file.Create(ToString(path), GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+    std::vector<BYTE> block(BlockSize);
+    EXPECT_FALSE(file.IsEndOfStream());
+    EXPECT_EQ(5u, file.Read(block.data(), BlockSize));
+    EXPECT_TRUE(file.IsEndOfStream());
+
+    operation.act(file);
+    EXPECT_EQ(operation.endOfStream, file.IsEndOfStream());
+    const UINT32 read = file.Read(block.data(), BlockSize);
+    EXPECT_EQ(operation.nextRead, std::vector<BYTE>(block.begin(), block.begin() + read));
+    file.Close();
+
+    Tarn::Io::File written(ToString(path));
+    std::vector<BYTE> whole(static_cast<size_t>(written.GetSize()));
+    EXPECT_EQ(whole.size(), written.Read(whole.data(), static_cast<UINT32>(whole.size())));
+    EXPECT_EQ(operation.fileAfter, whole);
+}
+INSTANTIATE_TEST_SUITE_P(, FileShortReadTest, testing::ValuesIn(FileShortReadTest::Operations()),
+                         [](const testing::TestParamInfo<FollowingOperation>& row) {
+                             return std::string(row.param.operation);
+                         });
+
 TEST_F(FileTest, MissingFileThrowsFileNotFoundAfterOneErrorTraceNamingThePath)
 {
     const std::wstring path = NewPath();

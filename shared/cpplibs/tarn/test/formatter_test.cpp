@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <limits>
+#include <ostream>
 #include <string>
+#include <vector>
 
 #include "tarnexception.h"
 #include "tarnformatter.h"
@@ -62,6 +65,25 @@ namespace
         const size_t start = line.find(message);
         return start == std::string::npos ? 0 : std::strtoul(line.c_str() + start + message.size(), nullptr, 16);
     }
+
+    // Names a case after its row: its number, which keeps apart formats that differ only in punctuation
+    // or argument, then the format's letters and digits, as GoogleTest takes no other characters.
+    struct NamedAfterFormat
+    {
+        template <typename Row>
+        std::string operator()(const testing::TestParamInfo<Row>& info) const
+        {
+            std::string name = std::to_string(info.index) + "_";
+            for (PCWSTR unit = info.param.format; *unit != L'\0'; ++unit)
+            {
+                if (*unit < 0x80 && std::isalnum(*unit) != 0)
+                {
+                    name += static_cast<char>(*unit);
+                }
+            }
+            return name;
+        }
+    };
 }
 
 class FormatterTest : public testing::Test
@@ -86,105 +108,120 @@ protected:
     }
 };
 
-// One argument, one item: what each specifier, alignment and kind of argument makes of it.
-TEST_F(FormatterTest, FormatsAnArgumentByItsItem)
+namespace
 {
-    const INT32 accessDenied = -2147024891;
-    const UINT32 five = 5;
-    const UINT32 six = 6;
-    const UINT32 twentySix = 26;
-    const UINT32 oneTwoThree = 123;
-    const UINT32 million = 1234567;
-    const INT32 minusSeven = -7;
-    const INT32 minusTwelve = -12;
-    const INT32 minusMillion = -1234567;
-    const int zero = 0;
-    const int fortyTwo = 42;
-    const BYTE byte = 171;
-    const signed char minusOne8 = -1;
-    const short minusOne16 = -1;
-    const int minusOne32 = -1;
-    const long long minusOne64 = -1;
-    const long long int64 = std::numeric_limits<long long>::min();
-    const unsigned long long large = 0x123456789ABCDEFull;
-    const unsigned long long largest = std::numeric_limits<unsigned long long>::max();
-    const unsigned short word = 0xBEEF;
-    const double fraction = 1234.5;
-    const double negative = -0.126;
-    const double half = 0.5;
-    const float single = 0.5f;
-    const String text(L"text", true);
-    const String null;
-    const String ab(L"ab", true);
-    const void* pointer = reinterpret_cast<const void*>(0x1234ABCDull);
-    const struct
+    struct Item
     {
         PCWSTR format;
         Tarn::FormatProxy argument;
         PCWSTR expected;
-    } items[] = {
-        // The hexadecimal items of the system's messages.
-        {L"0x{0:X8}", accessDenied, L"0x80070005"},
-        {L"0x{0:X}", five, L"0x5"},
-        {L"{0:X4}", twentySix, L"001A"},
-        {L"{0:x2}", byte, L"ab"},
-        {L"{0:X2}", byte, L"AB"},
-        // Narrow signed values in hexadecimal at 32 bits, the others at their own width.
-        {L"{0:X}", minusOne8, L"FFFFFFFF"},
-        {L"{0:X}", minusOne16, L"FFFFFFFF"},
-        {L"{0:x}", minusOne32, L"ffffffff"},
-        {L"{0:X}", minusOne64, L"FFFFFFFFFFFFFFFF"},
-        {L"{0:X}", large, L"123456789ABCDEF"},
-        {L"{0:X8}", word, L"0000BEEF"},
-        // Decimal pads with zeros, before the sign.
-        {L"{0:D2}", six, L"06"},
-        {L"{0:D2}", oneTwoThree, L"123"},
-        {L"{0}", minusSeven, L"-7"},
-        {L"{0:D4}", minusTwelve, L"0-12"},
-        {L"{0:d3}", minusTwelve, L"-12"},
-        {L"{0}", int64, L"-9223372036854775808"},
-        // Strings give their text, the null string none.
-        {L"[{0}]", text, L"[text]"},
-        {L"[{0}]", null, L"[]"},
-        {L"{{{0}}}", text, L"{text}"},
-        // Doubled braces are literal; a single closing brace waits for its pair.
-        {L"}}", zero, L"}"},
-        {L"{{", zero, L"{"},
-        {L"a}b}c", zero, L"ab}c"},
-        {L"plain text {{x}}", zero, L"plain text {x}"},
-        // An item that closes drops the held-back brace.
-        {L"a}{0}b", zero, L"a0b"},
-        // A "{" inside an item is written and the abandoned item's text is dropped.
-        {L"{ab{{0}", zero, L"{0"},
-        // Alignment pads with spaces on the left when positive, on the right when negative.
-        {L"{0,5}", fortyTwo, L"   42"},
-        {L"{0,-5}|", fortyTwo, L"42   |"},
-        {L"{0,1}", fortyTwo, L"42"},
-        {L"{0,-2}", fortyTwo, L"42"},
-        {L"{0,6:X4}", twentySix, L"  001A"},
-        {L"{0,-4}|", ab, L"ab  |"},
-        // Pointers and characters ignore the format part.
-        {L"{0}", pointer, L"000000001234ABCD"},
-        {L"{0:Q}", pointer, L"000000001234ABCD"},
-        {L"[{0:X}]", L'Z', L"[Z]"},
-        // A number with a precision groups by threes under the invariant locale.
-        {L"{0:N2}", million, L"1,234,567.00"},
-        {L"{0:n1}", minusMillion, L"-1,234,567.0"},
-        {L"{0:N3}", fraction, L"1,234.500"},
-        {L"{0:N2}", single, L"0.50"},
-        // Fixed point never groups and rounds to the precision.
-        {L"{0:F}", million, L"1234567.00"},
-        {L"{0:F2}", fraction, L"1234.50"},
-        {L"{0:f2}", negative, L"-0.13"},
-        {L"{0:F0}", half, L"1"},
-        {L"{0:F10}", half, L"0.5000000000"},
-        {L"{0:F1}", largest, L"18446744073709551615.0"},
     };
-    for (const auto& item : items)
+
+    void PrintTo(const Item& item, std::ostream* out) { *out << testing::PrintToString(item.format); }
+
+    // The arguments are static: a proxy refers to its argument.
+    std::vector<Item> Items()
     {
-        EXPECT_EQ(item.expected, Format(item.format, item.argument)) << item.format;
+        static const INT32 accessDenied = -2147024891;
+        static const UINT32 five = 5;
+        static const UINT32 six = 6;
+        static const UINT32 twentySix = 26;
+        static const UINT32 oneTwoThree = 123;
+        static const UINT32 million = 1234567;
+        static const INT32 minusSeven = -7;
+        static const INT32 minusTwelve = -12;
+        static const INT32 minusMillion = -1234567;
+        static const int zero = 0;
+        static const int fortyTwo = 42;
+        static const BYTE byte = 171;
+        static const signed char minusOne8 = -1;
+        static const short minusOne16 = -1;
+        static const int minusOne32 = -1;
+        static const long long minusOne64 = -1;
+        static const long long int64 = std::numeric_limits<long long>::min();
+        static const unsigned long long large = 0x123456789ABCDEFull;
+        static const unsigned long long largest = std::numeric_limits<unsigned long long>::max();
+        static const unsigned short word = 0xBEEF;
+        static const double fraction = 1234.5;
+        static const double negative = -0.126;
+        static const double half = 0.5;
+        static const float single = 0.5f;
+        static const String text(L"text", true);
+        static const String null;
+        static const String ab(L"ab", true);
+        static const void* pointer = reinterpret_cast<const void*>(0x1234ABCDull);
+        return {
+            // The hexadecimal items of the system's messages.
+            {L"0x{0:X8}", accessDenied, L"0x80070005"},
+            {L"0x{0:X}", five, L"0x5"},
+            {L"{0:X4}", twentySix, L"001A"},
+            {L"{0:x2}", byte, L"ab"},
+            {L"{0:X2}", byte, L"AB"},
+            // Narrow signed values in hexadecimal at 32 bits, the others at their own width.
+            {L"{0:X}", minusOne8, L"FFFFFFFF"},
+            {L"{0:X}", minusOne16, L"FFFFFFFF"},
+            {L"{0:x}", minusOne32, L"ffffffff"},
+            {L"{0:X}", minusOne64, L"FFFFFFFFFFFFFFFF"},
+            {L"{0:X}", large, L"123456789ABCDEF"},
+            {L"{0:X8}", word, L"0000BEEF"},
+            // Decimal pads with zeros, before the sign.
+            {L"{0:D2}", six, L"06"},
+            {L"{0:D2}", oneTwoThree, L"123"},
+            {L"{0}", minusSeven, L"-7"},
+            {L"{0:D4}", minusTwelve, L"0-12"},
+            {L"{0:d3}", minusTwelve, L"-12"},
+            {L"{0}", int64, L"-9223372036854775808"},
+            // Strings give their text, the null string none.
+            {L"[{0}]", text, L"[text]"},
+            {L"[{0}]", null, L"[]"},
+            {L"{{{0}}}", text, L"{text}"},
+            // Doubled braces are literal; a single closing brace waits for its pair.
+            {L"}}", zero, L"}"},
+            {L"{{", zero, L"{"},
+            {L"a}b}c", zero, L"ab}c"},
+            {L"plain text {{x}}", zero, L"plain text {x}"},
+            // An item that closes drops the held-back brace.
+            {L"a}{0}b", zero, L"a0b"},
+            // A "{" inside an item is written and the abandoned item's text is dropped.
+            {L"{ab{{0}", zero, L"{0"},
+            // Alignment pads with spaces on the left when positive, on the right when negative.
+            {L"{0,5}", fortyTwo, L"   42"},
+            {L"{0,-5}|", fortyTwo, L"42   |"},
+            {L"{0,1}", fortyTwo, L"42"},
+            {L"{0,-2}", fortyTwo, L"42"},
+            {L"{0,6:X4}", twentySix, L"  001A"},
+            {L"{0,-4}|", ab, L"ab  |"},
+            // Pointers and characters ignore the format part.
+            {L"{0}", pointer, L"000000001234ABCD"},
+            {L"{0:Q}", pointer, L"000000001234ABCD"},
+            {L"[{0:X}]", L'Z', L"[Z]"},
+            // A number with a precision groups by threes under the invariant locale.
+            {L"{0:N2}", million, L"1,234,567.00"},
+            {L"{0:n1}", minusMillion, L"-1,234,567.0"},
+            {L"{0:N3}", fraction, L"1,234.500"},
+            {L"{0:N2}", single, L"0.50"},
+            // Fixed point never groups and rounds to the precision.
+            {L"{0:F}", million, L"1234567.00"},
+            {L"{0:F2}", fraction, L"1234.50"},
+            {L"{0:f2}", negative, L"-0.13"},
+            {L"{0:F0}", half, L"1"},
+            {L"{0:F10}", half, L"0.5000000000"},
+            {L"{0:F1}", largest, L"18446744073709551615.0"},
+        };
     }
 }
+
+// One argument, one item: what each specifier, alignment and kind of argument makes of it.
+class FormatterItemTest : public FormatterTest, public testing::WithParamInterface<Item>
+{
+};
+
+TEST_P(FormatterItemTest, FormatsAnArgumentByItsItem)
+{
+    const Item& item = GetParam();
+    EXPECT_EQ(item.expected, Format(item.format, item.argument)) << item.format;
+}
+INSTANTIATE_TEST_SUITE_P(, FormatterItemTest, testing::ValuesIn(Items()), NamedAfterFormat());
 
 TEST_F(FormatterTest, DecimalWidensEveryIntegerKind)
 {
@@ -208,46 +245,62 @@ TEST_F(FormatterTest, NullOrEmptyFormatGivesAnEmptyNonNullString)
     EXPECT_TRUE(fromNull.IsEmpty());
 }
 
-// A format that cannot be followed throws by the kind of its fault: a malformed item or an argument the
-// specifier does not fit, a number of the wrong form inside an item, an empty part of an item, or a
-// standard specifier that is not implemented.
-TEST_F(FormatterTest, FormatsThatCannotBeFollowedThrowByTheKindOfTheirFault)
+namespace
 {
-    const int value = 1;
-    const double floating = 1.5;
-    const double huge = 1e300;
-    const String text(L"text", true);
-    const HRESULT malformed = FormatException::Code;
-    const HRESULT wrongNumber = Tarn::ParseException::Code;
-    const struct
+    struct FaultyFormat
     {
         PCWSTR format;
         Tarn::FormatProxy argument;
         HRESULT code;
-    } formats[] = {
-        {L"a}b", value, malformed}, {L"{0", value, malformed}, {L"{}", value, malformed},
-        {L"{1}", value, malformed}, {L"{x}", value, malformed}, {L"{0,abc}", value, malformed},
-        {L"{0:X123}", value, malformed}, {L"{0:Q}", value, malformed}, {L"{0:Xab}", value, malformed},
-        {L"{0,--5}", value, malformed}, {L"{0:X,5}", value, malformed},
-        {L"{0:D}", floating, malformed}, {L"{0:X}", floating, malformed}, {L"{0}", Tarn::FormatProxy(), malformed},
-        // The exception of the object's own FormatObject passes through unchanged.
-        {L"{0:X}", text, malformed},
-        // A number too long for its text fails instead of being cut.
-        {L"{0:F}", huge, malformed}, {L"{0:N2}", huge, malformed},
-        {L"{0.5}", value, wrongNumber}, {L"{-0}", value, wrongNumber}, {L"{0,1.5}", value, wrongNumber},
-        {L"{0:D-1}", value, wrongNumber}, {L"{0,+5}", value, wrongNumber}, {L"{0,2147483648}", value, wrongNumber},
-        {L"{:X}", value, E_INVALIDARG}, {L"{0:}", value, E_INVALIDARG}, {L"{0,}", value, E_INVALIDARG},
-        {L"{,5}", value, E_INVALIDARG}, {L"{0,5:}", value, E_INVALIDARG},
-        {L"{0:C}", value, E_NOTIMPL}, {L"{0:c}", value, E_NOTIMPL}, {L"{0:E}", value, E_NOTIMPL},
-        {L"{0:e2}", value, E_NOTIMPL}, {L"{0:G}", value, E_NOTIMPL}, {L"{0:g}", value, E_NOTIMPL},
-        {L"{0:P}", value, E_NOTIMPL}, {L"{0:p}", value, E_NOTIMPL}, {L"{0:R}", value, E_NOTIMPL},
-        {L"{0:r}", value, E_NOTIMPL},
     };
-    for (const auto& format : formats)
+
+    void PrintTo(const FaultyFormat& format, std::ostream* out) { *out << testing::PrintToString(format.format); }
+
+    // The arguments are static: a proxy refers to its argument.
+    std::vector<FaultyFormat> FaultyFormats()
     {
-        EXPECT_EQ(format.code, FormatFailure(format.format, format.argument)) << format.format;
+        static const int value = 1;
+        static const double floating = 1.5;
+        static const double huge = 1e300;
+        static const String text(L"text", true);
+        const HRESULT malformed = FormatException::Code;
+        const HRESULT wrongNumber = Tarn::ParseException::Code;
+        return {
+            {L"a}b", value, malformed}, {L"{0", value, malformed}, {L"{}", value, malformed},
+            {L"{1}", value, malformed}, {L"{x}", value, malformed}, {L"{0,abc}", value, malformed},
+            {L"{0:X123}", value, malformed}, {L"{0:Q}", value, malformed}, {L"{0:Xab}", value, malformed},
+            {L"{0,--5}", value, malformed}, {L"{0:X,5}", value, malformed},
+            {L"{0:D}", floating, malformed}, {L"{0:X}", floating, malformed}, {L"{0}", Tarn::FormatProxy(), malformed},
+            // The exception of the object's own FormatObject passes through unchanged.
+            {L"{0:X}", text, malformed},
+            // A number too long for its text fails instead of being cut.
+            {L"{0:F}", huge, malformed}, {L"{0:N2}", huge, malformed},
+            {L"{0.5}", value, wrongNumber}, {L"{-0}", value, wrongNumber}, {L"{0,1.5}", value, wrongNumber},
+            {L"{0:D-1}", value, wrongNumber}, {L"{0,+5}", value, wrongNumber}, {L"{0,2147483648}", value, wrongNumber},
+            {L"{:X}", value, E_INVALIDARG}, {L"{0:}", value, E_INVALIDARG}, {L"{0,}", value, E_INVALIDARG},
+            {L"{,5}", value, E_INVALIDARG}, {L"{0,5:}", value, E_INVALIDARG},
+            {L"{0:C}", value, E_NOTIMPL}, {L"{0:c}", value, E_NOTIMPL}, {L"{0:E}", value, E_NOTIMPL},
+            {L"{0:e2}", value, E_NOTIMPL}, {L"{0:G}", value, E_NOTIMPL}, {L"{0:g}", value, E_NOTIMPL},
+            {L"{0:P}", value, E_NOTIMPL}, {L"{0:p}", value, E_NOTIMPL}, {L"{0:R}", value, E_NOTIMPL},
+            {L"{0:r}", value, E_NOTIMPL},
+        };
     }
 }
+
+// A format that cannot be followed throws by the kind of its fault: a malformed item or an argument the
+// specifier does not fit, a number of the wrong form inside an item, an empty part of an item, or a
+// standard specifier that is not implemented.
+class FormatterFaultTest : public FormatterTest, public testing::WithParamInterface<FaultyFormat>
+{
+};
+
+TEST_P(FormatterFaultTest, FormatsThatCannotBeFollowedThrowByTheKindOfTheirFault)
+{
+    const FaultyFormat& format = GetParam();
+    EXPECT_EQ(format.code, FormatFailure(format.format, format.argument)) << format.format;
+}
+INSTANTIATE_TEST_SUITE_P(, FormatterFaultTest, testing::ValuesIn(FaultyFormats()), NamedAfterFormat());
+
 TEST_F(FormatterTest, FormattableObjectsReceiveTheFormatPartAndTheLocale)
 {
     RecordingFormattable object;

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -125,28 +128,43 @@ protected:
     }
 };
 
-TEST_F(RegistryKeyTest, RootObjectsHoldThePredefinedHandlesUnderTheirNames)
+namespace
 {
-    const struct
+    struct Root
     {
         const Tarn::RegistryKey& key;
         HKEY handle;
         const char* path;
-    } roots[] = {
-        {Tarn::RegistryKey::ClassesRoot, HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT"},
-        {Tarn::RegistryKey::CurrentUser, HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
-        {Tarn::RegistryKey::LocalMachine, HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},
-        {Tarn::RegistryKey::Users, HKEY_USERS, "HKEY_USERS"},
-        {Tarn::RegistryKey::PerformanceData, HKEY_PERFORMANCE_DATA, "HKEY_PERFORMANCE_DATA"},
-        {Tarn::RegistryKey::CurrentConfig, HKEY_CURRENT_CONFIG, "HKEY_CURRENT_CONFIG"},
     };
-    for (const auto& root : roots)
+
+    void PrintTo(const Root& root, std::ostream* out) { *out << root.path; }
+
+    std::vector<Root> Roots()
     {
-        EXPECT_EQ(root.handle, root.key.GetHandle());
-        EXPECT_EQ(root.path, Narrow(root.key.GetPath()));
-        EXPECT_TRUE(root.key.IsPredefined());
+        return {
+            {Tarn::RegistryKey::ClassesRoot, HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT"},
+            {Tarn::RegistryKey::CurrentUser, HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
+            {Tarn::RegistryKey::LocalMachine, HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},
+            {Tarn::RegistryKey::Users, HKEY_USERS, "HKEY_USERS"},
+            {Tarn::RegistryKey::PerformanceData, HKEY_PERFORMANCE_DATA, "HKEY_PERFORMANCE_DATA"},
+            {Tarn::RegistryKey::CurrentConfig, HKEY_CURRENT_CONFIG, "HKEY_CURRENT_CONFIG"},
+        };
     }
 }
+
+class RegistryRootTest : public RegistryKeyTest, public testing::WithParamInterface<Root>
+{
+};
+
+TEST_P(RegistryRootTest, RootObjectsHoldThePredefinedHandlesUnderTheirNames)
+{
+    const Root& root = GetParam();
+    EXPECT_EQ(root.handle, root.key.GetHandle());
+    EXPECT_EQ(root.path, Narrow(root.key.GetPath()));
+    EXPECT_TRUE(root.key.IsPredefined());
+}
+INSTANTIATE_TEST_SUITE_P(, RegistryRootTest, testing::ValuesIn(Roots()),
+                         [](const testing::TestParamInfo<Root>& row) { return std::string(row.param.path); });
 
 TEST_F(RegistryKeyTest, SubkeyPathIsTheParentPathABackslashAndTheName)
 {
@@ -160,23 +178,31 @@ TEST_F(RegistryKeyTest, SubkeyPathIsTheParentPathABackslashAndTheName)
     EXPECT_TRUE(KeyExists(Below(L"Level1\\Level2")));
 }
 
-// Every failed registry call writes one ERROR line, naming the key where the call knows its path, and
-// throws the system's error.
-TEST_F(RegistryKeyTest, FailedCallsAreTracedOnceAndThrown)
+namespace
 {
-    // A lasting key cannot be created below a volatile one.
-    HKEY volatileKey = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, Below(L"Volatile").c_str(), 0, nullptr,
-                                                REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &volatileKey, nullptr));
-    ::RegCloseKey(volatileKey);
-    const struct
+    struct FailedCall
     {
         const char* call;
         std::function<void()> act;
         HRESULT code;
         const char* function;
         std::string message;
-    } calls[] = {
+    };
+
+    void PrintTo(const FailedCall& call, std::ostream* out) { *out << call.call; }
+}
+
+// Every failed registry call writes one ERROR line, naming the key where the call knows its path, and
+// throws the system's error.
+class RegistryFailureTest : public RegistryKeyTest, public testing::WithParamInterface<FailedCall>
+{
+public:
+    static std::vector<FailedCall> Calls();
+};
+
+std::vector<FailedCall> RegistryFailureTest::Calls()
+{
+    return {
         {"OpenSubkey of a missing key", [] { OpenScratchKey().OpenSubkey(Text(L"Missing"), KEY_READ); },
          HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), "Tarn::RegistryKey::OpenSubkey",
          "RegOpenKeyEx() failed for key " + ScratchKeyPath + "\\Missing, error code 0x2"},
@@ -195,14 +221,29 @@ TEST_F(RegistryKeyTest, FailedCallsAreTracedOnceAndThrown)
          HRESULT_FROM_WIN32(ERROR_INVALID_HANDLE), "Tarn::RegistryKey::InternalDeleteSubkey",
          "RegOpenKeyEx() failed, error code 0x6"},
     };
-    for (const auto& call : calls)
-    {
-        SCOPED_TRACE(call.call);
-        TarnTest::DebugOutputListener listener;
-        EXPECT_EQ(call.code, TarnTest::ThrownCode(call.act));
-        EXPECT_EQ(1u, TarnTest::CountErrorLines(listener, "src\\tarnregistrykey", call.function, call.message));
-    }
 }
+
+TEST_P(RegistryFailureTest, FailedCallsAreTracedOnceAndThrown)
+{
+    // A lasting key cannot be created below a volatile one.
+    HKEY volatileKey = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, Below(L"Volatile").c_str(), 0, nullptr,
+                                                REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &volatileKey, nullptr));
+    ::RegCloseKey(volatileKey);
+    const FailedCall& call = GetParam();
+    TarnTest::DebugOutputListener listener;
+    EXPECT_EQ(call.code, TarnTest::ThrownCode(call.act));
+    EXPECT_EQ(1u, TarnTest::CountErrorLines(listener, "src\\tarnregistrykey", call.function, call.message));
+}
+INSTANTIATE_TEST_SUITE_P(, RegistryFailureTest, testing::ValuesIn(RegistryFailureTest::Calls()),
+                         [](const testing::TestParamInfo<FailedCall>& row) {
+                             // GoogleTest takes only letters, digits and underscores.
+                             std::string name = row.param.call;
+                             std::replace_if(
+                                 name.begin(), name.end(),
+                                 [](char unit) { return std::isalnum(static_cast<unsigned char>(unit)) == 0; }, '_');
+                             return name;
+                         });
 
 TEST_F(RegistryKeyTest, SetStringValueWritesTheTextWithItsTerminatorAndRefusesNull)
 {

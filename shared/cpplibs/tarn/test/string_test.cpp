@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,6 +23,20 @@ namespace
     {
         return Tarn::String(text, false);
     }
+
+    // Names a case after its row's call; GoogleTest takes only letters, digits and underscores.
+    struct NamedAfterCall
+    {
+        template <typename Row>
+        std::string operator()(const testing::TestParamInfo<Row>& info) const
+        {
+            std::string name = info.param.call;
+            std::replace_if(
+                name.begin(), name.end(), [](char unit) { return std::isalnum(static_cast<unsigned char>(unit)) == 0; },
+                '_');
+            return name;
+        }
+    };
 }
 
 TEST(StringBufferTest, CapacityIsTheLargerOfRequestAndTextLengthPlusOne)
@@ -325,35 +342,48 @@ TEST(StringTest, NullSortsBeforeEverythingAndEqualsNull)
     EXPECT_FALSE(null == Tarn::String::Empty);
 }
 
-TEST(StringTest, IndexOfFindsTheFirstOccurrenceFromTheStartPosition)
+namespace
 {
-    const Tarn::String text(L"abcb", true);
-    const Tarn::String b(L"b", true);
-    const struct
+    struct Search
     {
         const char* call;
         std::function<UINT32()> search;
         UINT32 expected;
-    } searches[] = {
-        {"text", [&] { return text.IndexOf(b); }, 1},
-        {"text from 2", [&] { return text.IndexOf(b, 2); }, 3},
-        {"two units", [&] { return text.IndexOf(Tarn::String(L"cb", true)); }, 2},
-        {"text not there", [&] { return text.IndexOf(Tarn::String(L"bb", true)); }, Tarn::String::NotFound},
-        {"text longer than the string", [&] { return text.IndexOf(Tarn::String(L"abcbx", true)); },
-         Tarn::String::NotFound},
-        {"text from the end", [&] { return text.IndexOf(b, 4); }, Tarn::String::NotFound},
-        {"text from far beyond", [&] { return text.IndexOf(b, 0xFFFFFFFF); }, Tarn::String::NotFound},
-        {"text in the empty string", [&] { return Tarn::String::Empty.IndexOf(b); }, Tarn::String::NotFound},
-        {"character", [&] { return text.IndexOf(L'b'); }, 1},
-        {"character from 2", [&] { return text.IndexOf(L'b', 2); }, 3},
-        {"character not there", [&] { return text.IndexOf(L'z'); }, Tarn::String::NotFound},
-        {"character in the null string", [] { return Tarn::String().IndexOf(L'a'); }, Tarn::String::NotFound},
     };
-    for (const auto& search : searches)
+
+    void PrintTo(const Search& search, std::ostream* out) { *out << search.call; }
+
+    std::vector<Search> Searches()
     {
-        EXPECT_EQ(search.expected, search.search()) << search.call;
+        static const Tarn::String text(L"abcb", true);
+        static const Tarn::String b(L"b", true);
+        return {
+            {"text", [&] { return text.IndexOf(b); }, 1},
+            {"text from 2", [&] { return text.IndexOf(b, 2); }, 3},
+            {"two units", [&] { return text.IndexOf(Tarn::String(L"cb", true)); }, 2},
+            {"text not there", [&] { return text.IndexOf(Tarn::String(L"bb", true)); }, Tarn::String::NotFound},
+            {"text longer than the string", [&] { return text.IndexOf(Tarn::String(L"abcbx", true)); },
+             Tarn::String::NotFound},
+            {"text from the end", [&] { return text.IndexOf(b, 4); }, Tarn::String::NotFound},
+            {"text from far beyond", [&] { return text.IndexOf(b, 0xFFFFFFFF); }, Tarn::String::NotFound},
+            {"text in the empty string", [&] { return Tarn::String::Empty.IndexOf(b); }, Tarn::String::NotFound},
+            {"character", [&] { return text.IndexOf(L'b'); }, 1},
+            {"character from 2", [&] { return text.IndexOf(L'b', 2); }, 3},
+            {"character not there", [&] { return text.IndexOf(L'z'); }, Tarn::String::NotFound},
+            {"character in the null string", [] { return Tarn::String().IndexOf(L'a'); }, Tarn::String::NotFound},
+        };
     }
 }
+
+using StringSearchTest = testing::TestWithParam<Search>;
+
+TEST_P(StringSearchTest, IndexOfFindsTheFirstOccurrenceFromTheStartPosition)
+{
+    const Search& search = GetParam();
+    EXPECT_EQ(search.expected, search.search());
+}
+INSTANTIATE_TEST_SUITE_P(, StringSearchTest, testing::ValuesIn(Searches()), NamedAfterCall());
+
 TEST(StringTest, StartsWithLooksAtTheFirstUnit)
 {
     EXPECT_TRUE(Tarn::String(L"{0}", true).StartsWith(L'{'));
@@ -369,28 +399,45 @@ TEST(StringTest, SubstringSharesStorageForTheWholeTextAndCopiesAPieceExactly)
     EXPECT_EQ(text.GetBuffer(), text.Left(5).GetBuffer());
     EXPECT_EQ(3u, text.Substring(1, 2).GetCapacity());
 }
-// Each gives a new string and leaves its source as it was; a result with no text left is null.
-TEST(StringTest, SubstringTrimReplaceAndRemoveGiveANewString)
+
+namespace
 {
-    const Tarn::String digits(L"0123456789", true);
-    const Tarn::String padded(L"  ab  ", true);
-    const Tarn::String spaces(L"    ", true);
-    const Tarn::String twoAs = Owned(L"aa");
-    const Tarn::String ends(L"xyMIDxyENDxy", true);
-    const Tarn::String dashed = Owned(L"a-b");
-    const Tarn::String serial(L"12-34-56-", true);
-    // A soft hyphen collates like nothing at all, and a decomposed letter like its composed form.
-    const Tarn::String hyphenated(L"syl\x00ADla\x00AD"
-                                  L"ble",
-                                  true);
-    const Tarn::String decomposed(L"cafe\x0301", true);
-    const auto text = [](PCWSTR characters) { return Tarn::String(characters, true); };
-    const struct
+    struct NewString
     {
         const char* call;
         std::function<Tarn::String()> result;
         PCWSTR expected;  // null for a null string
-    } calls[] = {
+    };
+
+    void PrintTo(const NewString& call, std::ostream* out) { *out << call.call; }
+}
+
+// Each gives a new string and leaves its source as it was; a result with no text left is null. The
+// sources are shared by every case.
+class StringNewStringTest : public testing::TestWithParam<NewString>
+{
+public:
+    static std::vector<NewString> Calls();
+
+protected:
+    inline static const Tarn::String digits{L"0123456789", true};
+    inline static const Tarn::String padded{L"  ab  ", true};
+    inline static const Tarn::String spaces{L"    ", true};
+    inline static const Tarn::String twoAs = Owned(L"aa");
+    inline static const Tarn::String ends{L"xyMIDxyENDxy", true};
+    inline static const Tarn::String dashed = Owned(L"a-b");
+    inline static const Tarn::String serial{L"12-34-56-", true};
+    // A soft hyphen collates like nothing at all, and a decomposed letter like its composed form.
+    inline static const Tarn::String hyphenated{L"syl\x00ADla\x00AD"
+                                                L"ble",
+                                                true};
+    inline static const Tarn::String decomposed{L"cafe\x0301", true};
+};
+
+std::vector<NewString> StringNewStringTest::Calls()
+{
+    static const auto text = [](PCWSTR characters) { return Tarn::String(characters, true); };
+    return {
         {"Substring", [&] { return digits.Substring(3, 4); }, L"3456"},
         {"Left", [&] { return digits.Left(3); }, L"012"},
         {"Right", [&] { return digits.Right(3); }, L"789"},
@@ -414,116 +461,142 @@ TEST(StringTest, SubstringTrimReplaceAndRemoveGiveANewString)
         {"Remove of a soft hyphen", [&] { return hyphenated.Remove(L'\x00AD'); }, L"syllable"},
         {"Remove of every unit", [] { return Tarn::String(L"---", true).Remove(L'-'); }, nullptr},
     };
-    for (const auto& call : calls)
+}
+
+TEST_P(StringNewStringTest, SubstringTrimReplaceAndRemoveGiveANewString)
+{
+    const NewString& call = GetParam();
+    const Tarn::String result = call.result();
+    if (call.expected == nullptr)
     {
-        SCOPED_TRACE(call.call);
-        const Tarn::String result = call.result();
-        if (call.expected == nullptr)
-        {
-            EXPECT_TRUE(result.IsNull());
-        }
-        else
-        {
-            EXPECT_STREQ(call.expected, result.GetBuffer());
-        }
+        EXPECT_TRUE(result.IsNull());
+    }
+    else
+    {
+        EXPECT_STREQ(call.expected, result.GetBuffer());
     }
     EXPECT_STREQ(L"aa", twoAs.GetBuffer());
     EXPECT_STREQ(L"a-b", dashed.GetBuffer());
 }
+INSTANTIATE_TEST_SUITE_P(, StringNewStringTest, testing::ValuesIn(StringNewStringTest::Calls()), NamedAfterCall());
 
-// A call given what it cannot work with refuses it before it changes anything.
-TEST(StringTest, ArgumentsOutsideTheTextOrMissingThrowArgumentExceptionAndChangeNothing)
+namespace
 {
-    BYTE bytes[4] = {};
-    const struct
+    struct RefusedCall
     {
         const char* call;
         std::function<void(Tarn::String&)> act;
-    } calls[] = {
-        {"Append of a null pointer", [](Tarn::String& text) { text.Append(static_cast<PCWSTR>(nullptr)); }},
-        {"GetAt at the length", [](Tarn::String& text) { text.GetAt(3); }},
-        {"GetAt of the null string", [](Tarn::String&) { Tarn::String().GetAt(0); }},
-        {"IndexOf of the empty text", [](Tarn::String& text) { text.IndexOf(Tarn::String::Empty); }},
-        {"IndexOf of the null text", [](Tarn::String& text) { text.IndexOf(Tarn::String()); }},
-        {"IndexOf of a character from the length", [](Tarn::String& text) { text.IndexOf(L'b', 3); }},
-        {"Substring of nothing", [](Tarn::String& text) { text.Substring(0, 0); }},
-        {"Substring from the length", [](Tarn::String& text) { text.Substring(3, 1); }},
-        {"Substring past the end", [](Tarn::String& text) { text.Substring(2, 2); }},
-        {"Substring from far beyond", [](Tarn::String& text) { text.Substring(0xFFFFFFFF, 2); }},
-        {"Left of more than the length", [](Tarn::String& text) { text.Left(4); }},
-        {"Right of more than the length", [](Tarn::String& text) { text.Right(4); }},
-        {"TrimStart of NUL", [](Tarn::String& text) { text.TrimStart(L'\0'); }},
-        {"TrimEnd of NUL", [](Tarn::String& text) { text.TrimEnd(L'\0'); }},
-        {"Trim of NUL", [](Tarn::String& text) { text.Trim(L'\0'); }},
-        {"Replace of the empty text", [](Tarn::String& text) { text.Replace(Tarn::String::Empty, Owned(L"x")); }},
-        {"Remove of the null text", [](Tarn::String& text) { text.Remove(Tarn::String()); }},
-        {"Remove of NUL", [](Tarn::String& text) { text.Remove(L'\0'); }},
-        {"Serialize into no buffer", [](Tarn::String& text) { text.Serialize(nullptr, 10); }},
-        {"Serialize into 0 bytes", [&bytes](Tarn::String& text) { text.Serialize(bytes, 0); }},
-        {"Deserialize of no bytes", [](Tarn::String& text) { text.Deserialize(nullptr, 1); }},
-        {"Deserialize of 0 bytes", [&bytes](Tarn::String& text) { text.Deserialize(bytes, 0); }},
-        {"Load without a module", [](Tarn::String& text) { text.Load(IDS_TEST_HELLO, nullptr); }},
-        {"construction from a resource without a module", [](Tarn::String&) { Tarn::String(IDS_TEST_HELLO, nullptr); }},
     };
-    for (const auto& call : calls)
+
+    void PrintTo(const RefusedCall& call, std::ostream* out) { *out << call.call; }
+
+    std::vector<RefusedCall> RefusedCalls()
     {
-        SCOPED_TRACE(call.call);
-        Tarn::String text = Owned(L"abc");
-        EXPECT_THROW(call.act(text), Tarn::ArgumentException);
-        EXPECT_STREQ(L"abc", text.GetBuffer());
+        static BYTE bytes[4] = {};
+        return {
+            {"Append of a null pointer", [](Tarn::String& text) { text.Append(static_cast<PCWSTR>(nullptr)); }},
+            {"GetAt at the length", [](Tarn::String& text) { text.GetAt(3); }},
+            {"GetAt of the null string", [](Tarn::String&) { Tarn::String().GetAt(0); }},
+            {"IndexOf of the empty text", [](Tarn::String& text) { text.IndexOf(Tarn::String::Empty); }},
+            {"IndexOf of the null text", [](Tarn::String& text) { text.IndexOf(Tarn::String()); }},
+            {"IndexOf of a character from the length", [](Tarn::String& text) { text.IndexOf(L'b', 3); }},
+            {"Substring of nothing", [](Tarn::String& text) { text.Substring(0, 0); }},
+            {"Substring from the length", [](Tarn::String& text) { text.Substring(3, 1); }},
+            {"Substring past the end", [](Tarn::String& text) { text.Substring(2, 2); }},
+            {"Substring from far beyond", [](Tarn::String& text) { text.Substring(0xFFFFFFFF, 2); }},
+            {"Left of more than the length", [](Tarn::String& text) { text.Left(4); }},
+            {"Right of more than the length", [](Tarn::String& text) { text.Right(4); }},
+            {"TrimStart of NUL", [](Tarn::String& text) { text.TrimStart(L'\0'); }},
+            {"TrimEnd of NUL", [](Tarn::String& text) { text.TrimEnd(L'\0'); }},
+            {"Trim of NUL", [](Tarn::String& text) { text.Trim(L'\0'); }},
+            {"Replace of the empty text", [](Tarn::String& text) { text.Replace(Tarn::String::Empty, Owned(L"x")); }},
+            {"Remove of the null text", [](Tarn::String& text) { text.Remove(Tarn::String()); }},
+            {"Remove of NUL", [](Tarn::String& text) { text.Remove(L'\0'); }},
+            {"Serialize into no buffer", [](Tarn::String& text) { text.Serialize(nullptr, 10); }},
+            {"Serialize into 0 bytes", [](Tarn::String& text) { text.Serialize(bytes, 0); }},
+            {"Deserialize of no bytes", [](Tarn::String& text) { text.Deserialize(nullptr, 1); }},
+            {"Deserialize of 0 bytes", [](Tarn::String& text) { text.Deserialize(bytes, 0); }},
+            {"Load without a module", [](Tarn::String& text) { text.Load(IDS_TEST_HELLO, nullptr); }},
+            {"construction from a resource without a module",
+             [](Tarn::String&) { Tarn::String(IDS_TEST_HELLO, nullptr); }},
+        };
     }
 }
 
-// Failures of the system calls behind a string: one ERROR line where they arise, the error thrown,
-// and the string's text as it was.
-TEST(StringTest, FailedSystemCallsAreTracedOnceAndKeepTheText)
+// A call given what it cannot work with refuses it before it changes anything.
+using StringArgumentTest = testing::TestWithParam<RefusedCall>;
+
+TEST_P(StringArgumentTest, ArgumentsOutsideTheTextOrMissingThrowArgumentExceptionAndChangeNothing)
 {
-    BYTE bytes[4] = {};
-    const struct
+    const RefusedCall& call = GetParam();
+    Tarn::String text = Owned(L"abc");
+    EXPECT_THROW(call.act(text), Tarn::ArgumentException);
+    EXPECT_STREQ(L"abc", text.GetBuffer());
+}
+INSTANTIATE_TEST_SUITE_P(, StringArgumentTest, testing::ValuesIn(RefusedCalls()), NamedAfterCall());
+
+namespace
+{
+    struct FailedCall
     {
         const char* call;
         std::function<void(Tarn::String&)> act;
         HRESULT code;
         const char* function;  // with the message, the ERROR line; none where the failure is not traced
         const char* message;
-    } calls[] = {
-        {"Assign from an unknown code page", [](Tarn::String& text) { text.Assign("ab", 12345, 2); },
-         Tarn::HResultFromWin32(ERROR_INVALID_PARAMETER), "Tarn::String::Assign",
-         "MultiByteToWideChar() failed, GetLastError() returns 0x57"},
-        {"comparison with unknown flags",
-         [](Tarn::String& text) { text.InternalCompare(L"b", LOCALE_USER_DEFAULT, 0x12345678); },
-         Tarn::HResultFromWin32(ERROR_INVALID_FLAGS), "Tarn::String::InternalCompare",
-         "CompareString() failed, GetLastError() returns 0x3EC"},
-        {"serialized size of an unpaired surrogate",
-         [](Tarn::String&) { Tarn::String(L"a\xD800z", true).GetSerializedSize(); },
-         Tarn::HResultFromWin32(ERROR_NO_UNICODE_TRANSLATION), "Tarn::String::GetRequiredBufferSize",
-         "WideCharToMultiByte() failed. Error code 0x00000459"},
-        {"Serialize into too small a buffer", [&bytes](Tarn::String& text) { text.Serialize(bytes, sizeof(bytes)); },
-         Tarn::HResultFromWin32(ERROR_INSUFFICIENT_BUFFER), nullptr, nullptr},
-        {"Load from a missing block", [](Tarn::String& text) { text.Load(40000, TarnTest::GetTestInstance()); },
-         Tarn::HResultFromWin32(ERROR_RESOURCE_NAME_NOT_FOUND), "Tarn::String::Load",
-         "LoadString() failed, error code 0x716"},
-        {"FormatObject with a format",
-         [](Tarn::String& text) { text.FormatObject(Tarn::String(L"X8", true), Tarn::Locale::Invariant); },
-         Tarn::FormatException::Code, "Tarn::String::FormatObject", "Unhandled format string \"X8\""},
     };
-    for (const auto& call : calls)
+
+    void PrintTo(const FailedCall& call, std::ostream* out) { *out << call.call; }
+
+    std::vector<FailedCall> FailedCalls()
     {
-        SCOPED_TRACE(call.call);
-        Tarn::String text = Owned(L"before");
-        TarnTest::DebugOutputListener listener;
-        EXPECT_EQ(call.code, ThrownCode([&] { call.act(text); }));
-        if (call.function != nullptr)
-        {
-            EXPECT_EQ(1u, TarnTest::CountErrorLines(listener, "src\\tarnstring", call.function, call.message));
-        }
-        if (HRESULT_FACILITY(call.code) == FACILITY_WIN32)
-        {
-            EXPECT_THROW(call.act(text), Tarn::SystemException);
-        }
-        EXPECT_STREQ(L"before", text.GetBuffer());
+        static BYTE bytes[4] = {};
+        return {
+            {"Assign from an unknown code page", [](Tarn::String& text) { text.Assign("ab", 12345, 2); },
+             Tarn::HResultFromWin32(ERROR_INVALID_PARAMETER), "Tarn::String::Assign",
+             "MultiByteToWideChar() failed, GetLastError() returns 0x57"},
+            {"comparison with unknown flags",
+             [](Tarn::String& text) { text.InternalCompare(L"b", LOCALE_USER_DEFAULT, 0x12345678); },
+             Tarn::HResultFromWin32(ERROR_INVALID_FLAGS), "Tarn::String::InternalCompare",
+             "CompareString() failed, GetLastError() returns 0x3EC"},
+            {"serialized size of an unpaired surrogate",
+             [](Tarn::String&) { Tarn::String(L"a\xD800z", true).GetSerializedSize(); },
+             Tarn::HResultFromWin32(ERROR_NO_UNICODE_TRANSLATION), "Tarn::String::GetRequiredBufferSize",
+             "WideCharToMultiByte() failed. Error code 0x00000459"},
+            {"Serialize into too small a buffer", [](Tarn::String& text) { text.Serialize(bytes, sizeof(bytes)); },
+             Tarn::HResultFromWin32(ERROR_INSUFFICIENT_BUFFER), nullptr, nullptr},
+            {"Load from a missing block", [](Tarn::String& text) { text.Load(40000, TarnTest::GetTestInstance()); },
+             Tarn::HResultFromWin32(ERROR_RESOURCE_NAME_NOT_FOUND), "Tarn::String::Load",
+             "LoadString() failed, error code 0x716"},
+            {"FormatObject with a format",
+             [](Tarn::String& text) { text.FormatObject(Tarn::String(L"X8", true), Tarn::Locale::Invariant); },
+             Tarn::FormatException::Code, "Tarn::String::FormatObject", "Unhandled format string \"X8\""},
+        };
     }
 }
+
+// Failures of the system calls behind a string: one ERROR line where they arise, the error thrown,
+// and the string's text as it was.
+using StringFailureTest = testing::TestWithParam<FailedCall>;
+
+TEST_P(StringFailureTest, FailedSystemCallsAreTracedOnceAndKeepTheText)
+{
+    const FailedCall& call = GetParam();
+    Tarn::String text = Owned(L"before");
+    TarnTest::DebugOutputListener listener;
+    EXPECT_EQ(call.code, ThrownCode([&] { call.act(text); }));
+    if (call.function != nullptr)
+    {
+        EXPECT_EQ(1u, TarnTest::CountErrorLines(listener, "src\\tarnstring", call.function, call.message));
+    }
+    if (HRESULT_FACILITY(call.code) == FACILITY_WIN32)
+    {
+        EXPECT_THROW(call.act(text), Tarn::SystemException);
+    }
+    EXPECT_STREQ(L"before", text.GetBuffer());
+}
+INSTANTIATE_TEST_SUITE_P(, StringFailureTest, testing::ValuesIn(FailedCalls()), NamedAfterCall());
+
 TEST(StringTest, FormatObjectGivesTheTextForAnEmptyFormat)
 {
     const Tarn::String text(L"value", true);
@@ -533,32 +606,47 @@ TEST(StringTest, FormatObjectGivesTheTextForAnEmptyFormat)
     const Tarn::String fromNull = Tarn::String().FormatObject(Tarn::String::Empty, Tarn::Locale::Invariant);
     EXPECT_TRUE(fromNull.IsEmpty());
 }
-// Lengths count units before the terminator; buffer and serialized sizes count bytes with it.
-TEST(StringTest, LengthsAndSizesOfTexts)
+
+namespace
 {
-    const struct
+    struct Size
     {
         const char* call;
         std::function<UINT32()> size;
         UINT32 expected;
-    } sizes[] = {
-        {"length of no wide text", [] { return Tarn::String::GetStringLength(static_cast<PCWSTR>(nullptr)); }, 0},
-        {"length of no narrow text", [] { return Tarn::String::GetStringLength(static_cast<const char*>(nullptr)); },
-         0},
-        {"length of a wide text", [] { return Tarn::String::GetStringLength(L"abc"); }, 3},
-        {"length of a narrow text", [] { return Tarn::String::GetStringLength("abcd"); }, 4},
-        {"buffer size of no text", [] { return Tarn::String::GetRequiredBufferSize(nullptr, CP_UTF8); }, 0},
-        {"buffer size in UTF-8", [] { return Tarn::String::GetRequiredBufferSize(L"A\x00E9", CP_UTF8); }, 4},
-        {"buffer size in code page 1252", [] { return Tarn::String::GetRequiredBufferSize(L"A\x00E9", 1252); }, 3},
-        {"serialized size", [] { return Tarn::String(L"A\x00E9", true).GetSerializedSize(); }, 4},
-        {"serialized size of the null string", [] { return Tarn::String().GetSerializedSize(); }, 1},
-        {"serialized size of the empty string", [] { return Tarn::String::Empty.GetSerializedSize(); }, 1},
     };
-    for (const auto& size : sizes)
+
+    void PrintTo(const Size& size, std::ostream* out) { *out << size.call; }
+
+    std::vector<Size> Sizes()
     {
-        EXPECT_EQ(size.expected, size.size()) << size.call;
+        return {
+            {"length of no wide text", [] { return Tarn::String::GetStringLength(static_cast<PCWSTR>(nullptr)); },
+             0},
+            {"length of no narrow text", [] { return Tarn::String::GetStringLength(static_cast<const char*>(nullptr)); },
+             0},
+            {"length of a wide text", [] { return Tarn::String::GetStringLength(L"abc"); }, 3},
+            {"length of a narrow text", [] { return Tarn::String::GetStringLength("abcd"); }, 4},
+            {"buffer size of no text", [] { return Tarn::String::GetRequiredBufferSize(nullptr, CP_UTF8); }, 0},
+            {"buffer size in UTF-8", [] { return Tarn::String::GetRequiredBufferSize(L"A\x00E9", CP_UTF8); }, 4},
+            {"buffer size in code page 1252", [] { return Tarn::String::GetRequiredBufferSize(L"A\x00E9", 1252); }, 3},
+            {"serialized size", [] { return Tarn::String(L"A\x00E9", true).GetSerializedSize(); }, 4},
+            {"serialized size of the null string", [] { return Tarn::String().GetSerializedSize(); }, 1},
+            {"serialized size of the empty string", [] { return Tarn::String::Empty.GetSerializedSize(); }, 1},
+        };
     }
 }
+
+// Lengths count units before the terminator; buffer and serialized sizes count bytes with it.
+using StringSizeTest = testing::TestWithParam<Size>;
+
+TEST_P(StringSizeTest, LengthsAndSizesOfTexts)
+{
+    const Size& size = GetParam();
+    EXPECT_EQ(size.expected, size.size());
+}
+INSTANTIATE_TEST_SUITE_P(, StringSizeTest, testing::ValuesIn(Sizes()), NamedAfterCall());
+
 TEST(StringTest, SerializeWritesUtf8WithTerminator)
 {
     BYTE bytes[8] = {0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC};
