@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -236,14 +234,7 @@ TEST_P(RegistryFailureTest, FailedCallsAreTracedOnceAndThrown)
     EXPECT_EQ(1u, TarnTest::CountErrorLines(listener, "src\\tarnregistrykey", call.function, call.message));
 }
 INSTANTIATE_TEST_SUITE_P(, RegistryFailureTest, testing::ValuesIn(RegistryFailureTest::Calls()),
-                         [](const testing::TestParamInfo<FailedCall>& row) {
-                             // GoogleTest takes only letters, digits and underscores.
-                             std::string name = row.param.call;
-                             std::replace_if(
-                                 name.begin(), name.end(),
-                                 [](char unit) { return std::isalnum(static_cast<unsigned char>(unit)) == 0; }, '_');
-                             return name;
-                         });
+                         [](const testing::TestParamInfo<FailedCall>& row) { return TarnTest::CaseName(row.param.call); });
 
 TEST_F(RegistryKeyTest, SetStringValueWritesTheTextWithItsTerminatorAndRefusesNull)
 {

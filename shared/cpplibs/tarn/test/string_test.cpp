@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -30,11 +28,7 @@ namespace
         template <typename Row>
         std::string operator()(const testing::TestParamInfo<Row>& info) const
         {
-            std::string name = info.param.call;
-            std::replace_if(
-                name.begin(), name.end(), [](char unit) { return std::isalnum(static_cast<unsigned char>(unit)) == 0; },
-                '_');
-            return name;
+            return TarnTest::CaseName(info.param.call);
         }
     };
 }

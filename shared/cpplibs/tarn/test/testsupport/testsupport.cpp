@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstring>
 #include <stdexcept>
@@ -429,5 +430,12 @@ namespace TarnTest
     TestModule& GetTestModule()
     {
         return TheTestModule;
+    }
+
+    std::string CaseName(std::string text)
+    {
+        std::replace_if(
+            text.begin(), text.end(), [](char unit) { return std::isalnum(static_cast<unsigned char>(unit)) == 0; }, '_');
+        return text;
     }
 }

@@ -205,4 +205,8 @@ namespace TarnTest
     };
 
     TestModule& GetTestModule();
+
+    // A table row's text as the name of its test case: every character but a letter or a digit becomes
+    // '_', as GoogleTest takes no other.
+    std::string CaseName(std::string text);
 }
