@@ -10,7 +10,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 hold_build_lock benchmark.sh
 install_missing_packages
-build_all digestry digestry_benchmark digestry_shellbenchmark
+build_all digestry_extension digestry_benchmark digestry_shellbenchmark
 
 # Both programs in the prefix with the extension registered, in the virtual display.
 run_benchmarks() {
