@@ -406,10 +406,13 @@ msi_installation() {
 # as Explorer does; it gives up by itself after ten minutes.
 open_page_in_background() {
     truncate -s 1T "$work/large"
+    # The host's redirection truncates the log only once it runs: an earlier host's log must not
+    # answer for this one.
+    rm -f "$work/holder.log"
     WINEDEBUG=+loaddll "$wine" "$host" --timeout 600 "$(windows_path "$work/large")" >/dev/null 2>"$work/holder.log" &
     holder=$!
     local waited=0
-    until grep -qF "$loaded_line" "$work/holder.log" || [ $waited -ge 180 ]; do
+    until grep -qF "$loaded_line" "$work/holder.log" 2>/dev/null || [ $waited -ge 180 ]; do
         sleep 1
         waited=$((waited + 1))
     done
