@@ -131,9 +131,12 @@ fi
 hold_build_lock run.sh
 
 # The report alone goes to standard output; the set-up says what it does on standard error, less
-# the build's lines for targets that were already up to date.
+# the build's lines for what was already up to date (targets built, the steps that the extension's
+# nested build runs every time).
 install_missing_packages >&2 || fail "the packages it needs could not be installed"
-build_all digestry_extension digestry_shellhost | sed '/Built target/d' >&2 || fail "the build failed"
+build_all digestry_extension digestry_shellhost |
+    sed -E "/Built target|Performing (build|install) step for 'digestry_extension'|Completed 'digestry_extension'/d" >&2 ||
+    fail "the build failed"
 # Wine uses an interface language only when its locale is generated; the environment's is taken
 # when it is, a language asked for must be.
 host_locale=
