@@ -1,5 +1,6 @@
 #include "pagecheck.h"
 
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -90,6 +91,36 @@ namespace ShellHost
                 throw Failure(L"the text \"" + text + L"\" is " + std::to_wstring(width) +
                               L" pixels wide in a control of " + std::to_wstring(client.right));
             }
+        }
+
+        // The lines of the box's wrapped text up to the last that holds any: a system message ends with
+        // a line break.
+        LONG CountTextLines(HWND box)
+        {
+            const auto lineStart = [box](LONG line) {
+                return static_cast<WPARAM>(SendWithTimeout(box, EM_LINEINDEX, static_cast<WPARAM>(line), 0));
+            };
+            LONG lines = static_cast<LONG>(SendWithTimeout(box, EM_GETLINECOUNT, 0, 0));
+            while (lines > 1 && SendWithTimeout(box, EM_LINELENGTH, lineStart(lines - 1), 0) == 0)
+            {
+                --lines;
+            }
+            return lines;
+        }
+
+        // The whole lines the box's formatting rectangle holds in its font.
+        LONG CountLinesInView(HWND box)
+        {
+            RECT format = {};
+            SendWithTimeout(box, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+            const HDC context = ::GetDC(box);
+            const HFONT font = reinterpret_cast<HFONT>(SendWithTimeout(box, WM_GETFONT, 0, 0));
+            const HGDIOBJ previous = ::SelectObject(context, font);
+            TEXTMETRICW metrics = {};
+            ::GetTextMetricsW(context, &metrics);
+            ::SelectObject(context, previous);
+            ::ReleaseDC(box, context);
+            return (format.bottom - format.top) / std::max<LONG>(metrics.tmHeight, 1);
         }
 
         HWND GetFocus(HWND window)
@@ -219,15 +250,85 @@ namespace ShellHost
         }
     }
 
-    bool CheckReadingOrder(HWND page)
+    std::wstring CheckDigestBoxReadable(HWND page)
     {
-        for (const int box : {IDC_DIGEST_EDIT, IDC_COMPARE_EDIT})
+        const HWND box = ::GetDlgItem(page, IDC_DIGEST_EDIT);
+        SCROLLBARINFO bar = {};
+        bar.cbSize = sizeof(bar);
+        ::GetScrollBarInfo(box, static_cast<LONG>(OBJID_VSCROLL), &bar);
+        const bool shown = (bar.rgstate[0] & STATE_SYSTEM_INVISIBLE) == 0;
+        const bool usable = shown && (bar.rgstate[0] & STATE_SYSTEM_UNAVAILABLE) == 0;
+        const LONG lines = CountTextLines(box);
+        const LONG inView = CountLinesInView(box);
+        const std::wstring measured = std::to_wstring(lines) + L" lines, " + std::to_wstring(inView) + L" in view" +
+                                      (shown ? L", scroll bar" : L"");
+        if (lines <= inView && shown)
         {
-            if ((::GetWindowLongW(::GetDlgItem(page, box), GWL_EXSTYLE) & (WS_EX_LAYOUTRTL | WS_EX_RTLREADING)) != 0)
+            throw Failure(L"the digest box has a scroll bar for a text that fits it (" + measured + L")");
+        }
+        if (lines > inView)
+        {
+            if (!usable)
             {
-                throw Failure(L"the page's box " + std::to_wstring(box) + L" reads digests right to left");
+                throw Failure(L"the digest box hides lines of its text without a scroll bar to reach them (" +
+                              measured + L")");
+            }
+            SendWithTimeout(box, WM_VSCROLL, SB_BOTTOM, 0);
+            const LONG first = static_cast<LONG>(SendWithTimeout(box, EM_GETFIRSTVISIBLELINE, 0, 0));
+            SendWithTimeout(box, WM_VSCROLL, SB_TOP, 0);
+            if (first + inView < lines)
+            {
+                throw Failure(L"the digest box's scroll bar stops " + std::to_wstring(lines - first - inView) +
+                              L" lines short of the text's end (" + measured + L")");
             }
         }
-        return (::GetWindowLongW(page, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
+        return measured;
+    }
+
+    std::vector<std::pair<std::wstring, std::wstring>> CheckWindowsFailuresReadable(HWND page, const PageTexts& texts)
+    {
+        const std::pair<const wchar_t*, const wchar_t*> descriptions[] = {
+            {L"sharing violation",
+             L"The process cannot access the file because it is being used by another process.\r\n"},
+            {L"virus found", L"Operation did not complete successfully because the file contains a virus or "
+                             L"potentially unwanted software.\r\n"},
+            // Longer than the box in most languages: its scroll bar at work in the real dialog.
+            {L"unverified signature",
+             L"Windows cannot verify the digital signature for this file. A recent hardware or software change might "
+             L"have installed a file that is signed incorrectly or damaged, or that might be malicious software from "
+             L"an unknown source.\r\n"},
+        };
+        const size_t argument = texts.failure.find(L"{0}");
+        const HWND box = ::GetDlgItem(page, IDC_DIGEST_EDIT);
+        RECT client = {};
+        ::GetClientRect(page, &client);
+        std::vector<std::pair<std::wstring, std::wstring>> measured;
+        for (const auto& description : descriptions)
+        {
+            const std::wstring text =
+                texts.failure.substr(0, argument) + description.second + texts.failure.substr(argument + 3);
+            SendWithTimeout(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+            SendWithTimeout(page, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
+            measured.emplace_back(description.first, CheckDigestBoxReadable(page));
+        }
+        return measured;
+    }
+
+    bool CheckReadingOrder(HWND page, bool digestShown)
+    {
+        const auto isRightToLeft = [](HWND window) {
+            return (::GetWindowLongW(window, GWL_EXSTYLE) & (WS_EX_LAYOUTRTL | WS_EX_RTLREADING)) != 0;
+        };
+        const bool mirrored = (::GetWindowLongW(page, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
+        if (isRightToLeft(::GetDlgItem(page, IDC_COMPARE_EDIT)))
+        {
+            throw Failure(L"the page's compare box reads digests right to left");
+        }
+        if (isRightToLeft(::GetDlgItem(page, IDC_DIGEST_EDIT)) != (mirrored && !digestShown))
+        {
+            throw Failure(digestShown ? L"the page's digest box reads its digest right to left"
+                                      : L"the page's digest box does not read the page's text in the page's direction");
+        }
+        return mirrored;
     }
 }

@@ -135,6 +135,7 @@ namespace ShellHost
             }
         }
         texts.computing = LoadText(dll, IDS_COMPUTING, language);
+        texts.failure = LoadText(dll, IDS_COMPUTE_ERROR, language);
         texts.match = LoadText(dll, IDS_CHECKSUM_MATCH, language);
         texts.mismatch = LoadText(dll, IDS_CHECKSUM_MISMATCH, language);
         return texts;

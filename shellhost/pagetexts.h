@@ -18,6 +18,8 @@ namespace ShellHost
         // The link's template text, "{0}" standing for the version.
         std::wstring about;
         std::wstring computing;
+        // What a failed computation shows, "{0}" standing for the system's description.
+        std::wstring failure;
         std::wstring match;
         std::wstring mismatch;
 
@@ -28,7 +30,7 @@ namespace ShellHost
         bool operator==(const PageTexts& other) const
         {
             return labels == other.labels && about == other.about && computing == other.computing &&
-                   match == other.match && mismatch == other.mismatch;
+                   failure == other.failure && match == other.match && mismatch == other.mismatch;
         }
         bool operator!=(const PageTexts& other) const { return !(*this == other); }
     };

@@ -12,8 +12,10 @@
 //       each file and the screenshot as given; --as NAME puts NAME, the program a user ran, before
 //       each error instead of "shellhost". --language checks that the page speaks the interface
 //       language NAME (such as de-DE; a language digestry.dll has no texts for gets English): its
-//       labels, link, "Computing...", digests and verdicts, that its labels fit, and that digests
-//       read left to right in a mirrored page. --access-keys also
+//       labels, link, "Computing...", digests, failures and verdicts, that its labels fit, that
+//       digests read left to right in a mirrored page, and that the digest box shows every line of
+//       what it holds (also of a failure with Windows' longer descriptions: "Box" lines of the
+//       report give what was measured). --access-keys also
 //       checks that Alt and each label's access key reach that label's input, no key repeating (it
 //       needs the dialog to be the only one that takes the keyboard).
 //   digestry_shellhost --pages ITEM...
@@ -383,6 +385,18 @@ namespace
         }
     }
 
+    // A failure is told in the page's language: its text begins as the resources' does, up to the
+    // system's description.
+    void CheckFailureText(const std::wstring& shown, const std::wstring& algorithm, const PageTexts& texts)
+    {
+        const std::wstring introduction = texts.failure.substr(0, texts.failure.find(L"{0}"));
+        if (!IsDigest(shown, algorithm) && shown.compare(0, introduction.size(), introduction) != 0)
+        {
+            throw Failure(algorithm + L" shows " + Quoted(OneLine(shown)) + L", neither a digest nor the failure text " +
+                          Quoted(OneLine(introduction)));
+        }
+    }
+
     // Returns 0 when the page showed every digest and every verdict was a match, 1 when a verdict was
     // a mismatch.
     int ShowFile(ShellThread& shell, const Options& options, const std::wstring& path)
@@ -413,7 +427,6 @@ namespace
             CheckTexts(pageWindow, texts);
             CheckTextsFit(pageWindow, texts);
             PrintField(L"Language", options.language);
-            PrintField(L"Layout", CheckReadingOrder(pageWindow) ? L"right to left" : L"left to right");
         }
         DigestPage page(pageWindow, texts.computing);
         const std::vector<std::wstring> algorithms = page.GetAlgorithms();
@@ -440,6 +453,23 @@ namespace
             if (!IsDigest(digests.back(), algorithms[index]))
             {
                 failed.push_back(algorithms[index]);
+            }
+            if (!options.language.empty())
+            {
+                CheckFailureText(digests.back(), algorithms[index], texts);
+                PrintField(L"Box (" + algorithms[index] + L")", CheckDigestBoxReadable(pageWindow));
+            }
+        }
+        if (!options.language.empty())
+        {
+            const bool mirrored = CheckReadingOrder(pageWindow, IsDigest(digests.back(), algorithms.back()));
+            PrintField(L"Layout", mirrored ? L"right to left" : L"left to right");
+        }
+        if (!failed.empty() && !options.language.empty())
+        {
+            for (const auto& measured : CheckWindowsFailuresReadable(pageWindow, texts))
+            {
+                PrintField(L"Box (" + measured.first + L")", measured.second);
             }
         }
         if (!failed.empty())

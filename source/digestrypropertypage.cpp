@@ -35,16 +35,17 @@ namespace
         {L"SHA-512", Crypto::HashAlgorithm::Sha512},
     };
 
-    // A digest is left-to-right text in every language. A box in a mirrored page inherits the page's
-    // right-to-left layout, in which a digest that begins with digits is drawn with its runs
-    // reordered; such a box keeps its place in the page but reads and lays out left to right.
-    void KeepLeftToRight(Tarn::Window& box)
+    // The extended styles by which a box in a mirrored page lays out and reads right to left, as the
+    // page does.
+    const LONG_PTR RightToLeft = WS_EX_LAYOUTRTL | WS_EX_RTLREADING | WS_EX_RIGHT | WS_EX_LEFTSCROLLBAR;
+
+    // Gives the box those of the styles given (none: left to right), keeping its place in the page.
+    void SetDirection(Tarn::Window& box, LONG_PTR rightToLeft)
     {
-        const LONG_PTR mirrored = WS_EX_LAYOUTRTL | WS_EX_RTLREADING | WS_EX_RIGHT | WS_EX_LEFTSCROLLBAR;
         const LONG_PTR style = box.GetExtendedStyle();
-        if ((style & mirrored) != 0)
+        if ((style & RightToLeft) != rightToLeft)
         {
-            box.SetExtendedStyle(style & ~mirrored);
+            box.SetExtendedStyle((style & ~RightToLeft) | rightToLeft);
         }
     }
 
@@ -81,7 +82,7 @@ DigestryPropertyPage::ModuleReference::~ModuleReference()
 DigestryPropertyPage::DigestryPropertyPage(Tarn::Com::IComModule* module, HINSTANCE moduleInstance,
                                            const Tarn::String& filePath)
     : PropertyPage(IDD_DIGESTRY_PAGE, moduleInstance), m_moduleReference(module), m_activated(false),
-      m_filePath(filePath)
+      m_filePath(filePath), m_digestBoxDirection(0)
 {
     TARN_TRACE(Tarn::TraceLevel::Info, L"DigestryPropertyPage::DigestryPropertyPage", L"DigestryPropertyPage constructor");
 }
@@ -114,8 +115,12 @@ INT_PTR DigestryPropertyPage::OnWmInitDialog()
     m_digestBoxRegion.Attach(m_digestBox.GetHandle());
     m_resultLabelRegion.Attach(m_resultLabel.GetHandle());
 
-    KeepLeftToRight(m_digestBox);
-    KeepLeftToRight(m_compareBox);
+    // A digest is left-to-right text in every language: in a mirrored page's direction a digest that
+    // begins with digits is drawn with its runs reordered. The compare box holds nothing else; the
+    // digest box also the page's own texts, which read in the page's direction.
+    m_digestBoxDirection = m_digestBox.GetExtendedStyle() & RightToLeft;
+    SetDirection(m_compareBox, 0);
+    FitDigestBoxScrollBar();
     m_resultLabel.SetCaption(Tarn::String::Empty);
     for (const AlgorithmItem& item : AlgorithmItems)
     {
@@ -171,6 +176,7 @@ INT_PTR DigestryPropertyPage::OnWmSize(UINT32, UINT16, UINT16)
         link.bottom += shift;
         m_aboutLink.MoveWindow(link, true);
     }
+    FitDigestBoxScrollBar();
     return NotProcessed;
 }
 
@@ -274,7 +280,7 @@ Crypto::HashAlgorithm DigestryPropertyPage::GetSelectedAlgorithm() const
 
 void DigestryPropertyPage::ShowComputing()
 {
-    m_digestBox.SetCaption(LoadString(IDS_COMPUTING));
+    SetDigestBoxText(LoadString(IDS_COMPUTING), false);
     m_shownDigest.Clear();
     UpdateCompareResult();
 }
@@ -282,7 +288,7 @@ void DigestryPropertyPage::ShowComputing()
 void DigestryPropertyPage::ShowDigest(const Tarn::IBuffer& digest)
 {
     const Tarn::String text = Tarn::Formatter::FormatHexBytes(digest.GetData(), digest.GetLength(), false);
-    m_digestBox.SetCaption(text);
+    SetDigestBoxText(text, true);
     m_digestBoxRegion.Announce();
     m_shownDigest = text;
     UpdateCompareResult();
@@ -290,11 +296,29 @@ void DigestryPropertyPage::ShowDigest(const Tarn::IBuffer& digest)
 
 void DigestryPropertyPage::ShowError(HRESULT errorCode)
 {
-    m_digestBox.SetCaption(
-        Tarn::Formatter::Format(LoadString(IDS_COMPUTE_ERROR), Tarn::GetErrorMessage(errorCode), Tarn::Locale::Invariant));
+    SetDigestBoxText(
+        Tarn::Formatter::Format(LoadString(IDS_COMPUTE_ERROR), Tarn::GetErrorMessage(errorCode), Tarn::Locale::Invariant),
+        false);
     m_digestBoxRegion.Announce();
     m_shownDigest.Clear();
     UpdateCompareResult();
+}
+
+void DigestryPropertyPage::SetDigestBoxText(const Tarn::String& text, bool digest)
+{
+    SetDirection(m_digestBox, digest ? 0 : m_digestBoxDirection);
+    m_digestBox.SetCaption(text);
+    FitDigestBoxScrollBar();
+}
+
+void DigestryPropertyPage::FitDigestBoxScrollBar()
+{
+    // Measured at the box's full width: the bar would only narrow it and wrap the text further.
+    m_digestBox.ShowScrollBar(SB_VERT, false);
+    if (!m_digestBox.TextFits())
+    {
+        m_digestBox.ShowScrollBar(SB_VERT, true);
+    }
 }
 
 void DigestryPropertyPage::UpdateCompareResult()

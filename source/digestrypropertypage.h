@@ -69,6 +69,11 @@ private:
     void ShowComputing();
     void ShowDigest(const Tarn::IBuffer& digest);
     void ShowError(HRESULT errorCode);
+    // Every text of the digest box goes through here: a digest reads left to right, the page's own
+    // texts in the page's direction, and the scroll bar shows exactly while the text runs longer
+    // than the box.
+    void SetDigestBoxText(const Tarn::String& text, bool digest);
+    void FitDigestBoxScrollBar();
     void UpdateCompareResult();
     void ShowCompareResult(const Tarn::String& verdict);
 
@@ -79,6 +84,8 @@ private:
     Tarn::String m_filePath;
     // The digest box's text while it shows a digest; empty while it shows anything else.
     Tarn::String m_shownDigest;
+    // The right-to-left styles the digest box has from a mirrored page, for the page's own texts.
+    LONG_PTR m_digestBoxDirection;
     Tarn::ComboBoxControl m_algorithmCombo;
     Tarn::EditControl m_digestBox;
     Tarn::EditControl m_compareBox;

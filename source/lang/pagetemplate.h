@@ -9,8 +9,10 @@
 
 #define DIGESTRY_PAGE_LABEL_STYLE WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT
 
-// The digest is left-to-right text in every language: in a mirrored page the two boxes that hold
-// digests keep their own reading order (the page turns it back at start-up) and are never mirrored.
+// The digest is left-to-right text in every language: in a mirrored page the compare box, and the
+// digest box while it shows a digest, read and lay out left to right (the page turns them at run
+// time). The digest box has a vertical scroll bar for a failure's text, which may run longer than
+// the box; the page hides the bar while the text fits.
 #define DIGESTRY_PAGE_TEMPLATE(extendedStyle, algorithmLabelWidth, algorithmLabel, fileLabel, compareLabel, about) \
     IDD_DIGESTRY_PAGE DIALOGEX 0, 0, 235, 218                                                                      \
     STYLE WS_CHILD | WS_DISABLED | WS_CAPTION | DS_SETFONT | DS_FIXEDSYS                                           \
@@ -24,7 +26,7 @@
                 10 + algorithmLabelWidth, 7, 218 - algorithmLabelWidth, 200                                        \
         CONTROL fileLabel, -1, "Static", DIGESTRY_PAGE_LABEL_STYLE, 7, 29, 221, 10                                 \
         CONTROL "", IDC_DIGEST_EDIT, "Edit",                                                                       \
-                WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_READONLY | ES_MULTILINE, 7, 40, 221, 42         \
+                WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_TABSTOP | ES_READONLY | ES_MULTILINE, 7, 40, 221, 42 \
         CONTROL compareLabel, -1, "Static", DIGESTRY_PAGE_LABEL_STYLE, 7, 93, 221, 8                               \
         CONTROL "", IDC_COMPARE_EDIT, "Edit",                                                                      \
                 WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_WANTRETURN | ES_MULTILINE, 7, 104, 221, 42      \

@@ -549,11 +549,6 @@ TEST_F(DigestPageTest, EnlargingThePageStretchesTheControlsToTheMarginsAndKeepsT
         ::SetProcessDefaultLayout(0);
         const HWND page = sheet.GetPage();
         ASSERT_EQ(layout != 0, (::GetWindowLongW(page, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0);
-        for (int box : {IDC_DIGEST_EDIT, IDC_COMPARE_EDIT})
-        {
-            EXPECT_EQ(0, ::GetWindowLongW(::GetDlgItem(page, box), GWL_EXSTYLE) & (WS_EX_LAYOUTRTL | WS_EX_RTLREADING))
-                << "digests read left to right";
-        }
         const RECT linkBefore = ControlRectangle(page, IDC_ABOUT_LINK);
         RECT window;
         ::GetWindowRect(page, &window);
@@ -570,6 +565,66 @@ TEST_F(DigestPageTest, EnlargingThePageStretchesTheControlsToTheMarginsAndKeepsT
         const RECT link = ControlRectangle(page, IDC_ABOUT_LINK);
         EXPECT_EQ(client.bottom - ControlRectangle(page, IDC_ALGORITHM_COMBO).top, link.bottom);
         EXPECT_EQ(linkBefore.bottom - linkBefore.top, link.bottom - link.top);
+    }
+}
+
+TEST_F(DigestPageTest, DigestsReadLeftToRightAndTheFailureInThePagesDirectionWithAScrollBarOnlyWhereItRunsLonger)
+{
+    const TemporaryFile abc("abc");
+    // Mirrored as the shell shows the sheet on Arabic and Hebrew Windows: right to left throughout.
+    for (const DWORD layout : {DWORD{0}, DWORD{LAYOUT_RTL}})
+    {
+        SCOPED_TRACE(layout == 0 ? "left to right" : "mirrored");
+        const TemporaryFile locked("locked");
+        const HANDLE exclusive = ::CreateFileW(locked.GetPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, exclusive);
+        ::SetProcessDefaultLayout(layout);
+        DigestSheet sheet(*s_library, {locked.GetPath(), abc.GetPath()});
+        ::SetProcessDefaultLayout(0);
+        // Once failed, the page shows the failure for good.
+        const std::wstring failure = sheet.WaitForDigest();
+        ::CloseHandle(exclusive);
+        EXPECT_EQ(0u, failure.find(ErrorIntroduction));
+
+        const auto box = [&sheet](int id) { return ::GetDlgItem(sheet.GetPage(), id); };
+        const auto rightToLeft = [&box](int id) {
+            return (::GetWindowLongW(box(id), GWL_EXSTYLE) & (WS_EX_LAYOUTRTL | WS_EX_RTLREADING)) != 0;
+        };
+        const auto scrollBar = [&box] {
+            SCROLLBARINFO bar = {};
+            bar.cbSize = sizeof(bar);
+            ::GetScrollBarInfo(box(IDC_DIGEST_EDIT), static_cast<LONG>(OBJID_VSCROLL), &bar);
+            return (bar.rgstate[0] & STATE_SYSTEM_INVISIBLE) != 0     ? "none"
+                   : (bar.rgstate[0] & STATE_SYSTEM_UNAVAILABLE) != 0 ? "disabled"
+                                                                      : "usable";
+        };
+        const auto widen = [&sheet](int pixels) {
+            RECT window;
+            ::GetWindowRect(sheet.GetPage(), &window);
+            ::SetWindowPos(sheet.GetPage(), nullptr, 0, 0, window.right - window.left + pixels,
+                           window.bottom - window.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        };
+        EXPECT_EQ(layout != 0, rightToLeft(IDC_DIGEST_EDIT)) << "the failure is the page's text";
+        EXPECT_FALSE(rightToLeft(IDC_COMPARE_EDIT));
+
+        // The page's width decides how often the failure's text wraps.
+        widen(-250);
+        EXPECT_STREQ("usable", scrollBar()) << "narrow";
+        ::SendMessageW(box(IDC_DIGEST_EDIT), WM_VSCROLL, SB_BOTTOM, 0);
+        EXPECT_LT(0, ::SendMessageW(box(IDC_DIGEST_EDIT), EM_GETFIRSTVISIBLELINE, 0, 0)) << "it reaches the end";
+        widen(850);
+        EXPECT_STREQ("none", scrollBar()) << "wide";
+
+        ASSERT_TRUE(sheet.GetSheet().SelectPage(1));
+        for (const wchar_t* algorithm : {L"MD5", L"SHA-512"})
+        {
+            sheet.SelectAlgorithm(algorithm);
+            sheet.WaitForDigest();
+            EXPECT_STREQ("none", scrollBar()) << algorithm;
+            EXPECT_FALSE(rightToLeft(IDC_DIGEST_EDIT)) << algorithm;
+        }
+        EXPECT_FALSE(rightToLeft(IDC_COMPARE_EDIT));
     }
 }
 

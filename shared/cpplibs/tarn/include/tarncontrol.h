@@ -36,6 +36,9 @@ namespace Tarn
         // Most units the user may type.
         virtual UINT GetTextLimit() const;
         virtual void SetTextLimit(UINT limit);
+        // Whether a multiline control shows every line of its wrapped text when scrolled to the top;
+        // blank lines at the end hide nothing and count for nothing.
+        virtual bool TextFits() const;
     };
 
     // A static text or label ("STATIC").

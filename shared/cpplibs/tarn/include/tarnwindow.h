@@ -74,6 +74,8 @@ namespace Tarn
         virtual HWND SetFocus();
         // ShowWindow with the command; returns whether the window was visible before.
         virtual bool ShowWindow(int command);
+        // Shows or hides one of the window's own scroll bars (SB_HORZ, SB_VERT or SB_BOTH).
+        virtual void ShowScrollBar(int bar, bool show);
 
         // In screen coordinates.
         virtual RECT GetWindowRectangle() const;

@@ -80,6 +80,30 @@ namespace Tarn
         SendMessage(EM_SETLIMITTEXT, limit, 0);
     }
 
+    bool EditControl::TextFits() const
+    {
+        const auto lineStart = [this](WPARAM line) { return static_cast<WPARAM>(SendMessage(EM_LINEINDEX, line, 0)); };
+        WPARAM lines = static_cast<WPARAM>(SendMessage(EM_GETLINECOUNT, 0, 0));
+        while (lines > 1 && SendMessage(EM_LINELENGTH, lineStart(lines - 1), 0) == 0)
+        {
+            --lines;
+        }
+        if (lines < 2)
+        {
+            return true;
+        }
+        // The tops of the first and the last line, wherever the control is scrolled, give the height
+        // of a line and of the whole text.
+        const auto lineTop = [this, &lineStart](WPARAM line) {
+            return static_cast<LONG>(static_cast<short>(HIWORD(SendMessage(EM_POSFROMCHAR, lineStart(line), 0))));
+        };
+        const LONG lastLineOffset = lineTop(lines - 1) - lineTop(0);
+        const LONG lineHeight = lastLineOffset / static_cast<LONG>(lines - 1);
+        RECT format = {};
+        SendMessage(EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+        return lastLineOffset + lineHeight <= format.bottom - format.top;
+    }
+
     HWND StaticControl::Create(HWND parent, int id, int x, int y, int width, int height, const String& text, DWORD style,
                                DWORD extendedStyle)
     {

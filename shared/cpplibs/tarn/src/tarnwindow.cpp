@@ -219,6 +219,14 @@ namespace Tarn
         return ::ShowWindow(m_handle, command) != FALSE;
     }
 
+    void Window::ShowScrollBar(int bar, bool show)
+    {
+        if (!::ShowScrollBar(m_handle, bar, show ? TRUE : FALSE))
+        {
+            ThrowLastError();
+        }
+    }
+
     RECT Window::GetWindowRectangle() const
     {
         RECT rectangle;

@@ -155,6 +155,33 @@ TEST_F(WindowTest, ControlCreationChecksItsWrapperStyleAndClass)
     ::DestroyWindow(tooltipHandle);
 }
 
+TEST_F(WindowTest, AMultilineEditsTextFitsWhileEveryLineWithTextIsInViewAndItsScrollBarComesAndGoes)
+{
+    Tarn::EditControl edit;
+    edit.Create(m_topLevel, 1002, 0, 0, 150, 60, Tarn::String::Empty, WS_CHILD | WS_VSCROLL | ES_MULTILINE, 0);
+    const auto fits = [&edit](const wchar_t* text) {
+        edit.SetText(Tarn::String(text, true));
+        return edit.TextFits();
+    };
+    EXPECT_TRUE(fits(L""));
+    EXPECT_TRUE(fits(L"one line"));
+    EXPECT_TRUE(fits(L"a line\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n")) << "blank lines at the end";
+    EXPECT_FALSE(fits(L"1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8"));
+    EXPECT_FALSE(fits(L"words that wrap, words that wrap, words that wrap, words that wrap, words that wrap, "
+                      L"words that wrap, words that wrap, words that wrap, words that wrap, words that wrap"));
+    ::SendMessageW(edit.GetHandle(), WM_VSCROLL, SB_BOTTOM, 0);
+    EXPECT_FALSE(edit.TextFits()) << "wherever it is scrolled";
+
+    SCROLLBARINFO bar = {};
+    bar.cbSize = sizeof(bar);
+    edit.ShowScrollBar(SB_VERT, false);
+    ::GetScrollBarInfo(edit.GetHandle(), static_cast<LONG>(OBJID_VSCROLL), &bar);
+    EXPECT_NE(0u, bar.rgstate[0] & STATE_SYSTEM_INVISIBLE);
+    edit.ShowScrollBar(SB_VERT, true);
+    ::GetScrollBarInfo(edit.GetHandle(), static_cast<LONG>(OBJID_VSCROLL), &bar);
+    EXPECT_EQ(0u, bar.rgstate[0] & STATE_SYSTEM_INVISIBLE);
+}
+
 TEST_F(WindowTest, RectangleInParentIsWhereTheParentPlacedTheWindowEvenInAMirroredParentAndNeedsAParent)
 {
     // Right-to-left, as the shell mirrors its windows on Arabic and Hebrew Windows.
