@@ -260,7 +260,7 @@ namespace ShellHost
         const bool usable = shown && (bar.rgstate[0] & STATE_SYSTEM_UNAVAILABLE) == 0;
         const LONG lines = CountTextLines(box);
         const LONG inView = CountLinesInView(box);
-        const std::wstring measured = std::to_wstring(lines) + L" lines, " + std::to_wstring(inView) + L" in view" +
+        std::wstring measured = std::to_wstring(lines) + L" lines, " + std::to_wstring(inView) + L" in view" +
                                       (shown ? L", scroll bar" : L"");
         if (lines <= inView && shown)
         {
